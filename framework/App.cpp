@@ -1,0 +1,80 @@
+#include "App.h"
+
+#include "Dialog.h"
+#include "Seams.h"
+
+namespace fw {
+namespace {
+
+CWinApp* g_app = nullptr;
+
+std::string ModuleFilePath() {
+    char path[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+std::string::size_type BaseNameStart(const std::string& path) {
+    std::string::size_type slash = path.find_last_of("\\/:");
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// Position of the extension's dot in the file-name part, or npos.
+std::string::size_type ExtensionStart(const std::string& path) {
+    std::string::size_type dot = path.find_last_of('.');
+    return dot != std::string::npos && dot >= BaseNameStart(path) ? dot : std::string::npos;
+}
+
+} // namespace
+
+CWinApp::CWinApp() {
+    g_app = this;
+    std::string path = ModuleFilePath();
+    std::string::size_type dot = ExtensionStart(path);
+    std::string stem = path.substr(0, dot);
+    m_name = stem.substr(BaseNameStart(stem));
+    m_helpFilePath = stem + ".chm";
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+CWinApp* CWinApp::Current() {
+    return g_app;
+}
+
+HINSTANCE ResourceHandle() {
+    return ::GetModuleHandleA(nullptr);
+}
+
+std::string LoadResourceString(UINT id) {
+    char text[256] = {};
+    int length = ::LoadStringA(ResourceHandle(), id, text, static_cast<int>(sizeof text));
+    return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+int FrameworkMessageBox(const char* text, UINT type) {
+    if ((type & MB_ICONMASK) == 0) {
+        type |= MB_ICONEXCLAMATION;
+    }
+    CWinApp* app = CWinApp::Current();
+    HWND owner = nullptr;
+    const char* caption = "";
+    if (app != nullptr) {
+        caption = app->Name().c_str();
+        if (app->MainWindow() != nullptr) {
+            owner = app->MainWindow()->GetSafeHwnd();
+        }
+    }
+    return CurrentSeams().messageBox(owner, text, caption, type);
+}
+
+void InitFramework() {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+}
+
+} // namespace fw

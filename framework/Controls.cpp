@@ -1,0 +1,39 @@
+#include "Controls.h"
+
+#include <vector>
+
+namespace fw {
+
+std::string CWnd::GetWindowText() const {
+    return GetWindowText(::GetWindowTextLengthA(m_hWnd));
+}
+
+std::string CWnd::GetWindowText(int maxChars) const {
+    std::vector<char> text(static_cast<std::size_t>(maxChars) + 1, '\0');
+    int length = ::GetWindowTextA(m_hWnd, text.data(), maxChars + 1);
+    return std::string(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+int CListCtrl::InsertItem(int index, const std::string& text, int image) const {
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = index;
+    item.iSubItem = 0;
+    item.pszText = const_cast<char*>(text.c_str());
+    item.iImage = image;
+    return static_cast<int>(
+        ::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+std::string CListCtrl::GetItemText(int index, int maxChars) const {
+    std::vector<char> text(static_cast<std::size_t>(maxChars) + 1, '\0');
+    LVITEMA item = {};
+    item.iSubItem = 0;
+    item.pszText = text.data();
+    item.cchTextMax = maxChars + 1;
+    LRESULT length =
+        ::SendMessageA(m_hWnd, LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+    return std::string(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+} // namespace fw

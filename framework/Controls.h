@@ -1,0 +1,46 @@
+// Thin views of windows and controls. A view does not own its window: the dialog that holds
+// the control creates and destroys it.
+#pragma once
+
+#include "Win32.h"
+
+#include <string>
+
+namespace fw {
+
+class CWnd {
+  public:
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    void Attach(HWND window) { m_hWnd = window; }
+
+    // The whole text of the window.
+    std::string GetWindowText() const;
+    // At most `maxChars` characters of the window's text.
+    std::string GetWindowText(int maxChars) const;
+    void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
+
+  protected:
+    HWND m_hWnd = nullptr;
+};
+
+class CEdit : public CWnd {};
+
+// An ANSI list-view control.
+class CListCtrl : public CWnd {
+  public:
+    void DeleteAllItems() const { ListView_DeleteAllItems(m_hWnd); }
+    int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
+    // Next item after `start` (-1: from the top) with the LVNI_ `flags`, or -1.
+    int GetNextItem(int start, UINT flags) const {
+        return ListView_GetNextItem(m_hWnd, start, flags);
+    }
+    // Inserts an item with text and image at `index`; returns its index, or -1 if refused.
+    int InsertItem(int index, const std::string& text, int image) const;
+    // At most `maxChars` characters of the item's text.
+    std::string GetItemText(int index, int maxChars) const;
+    void SetImageList(HIMAGELIST images, int which) const {
+        ListView_SetImageList(m_hWnd, images, which);
+    }
+};
+
+} // namespace fw

@@ -1,0 +1,111 @@
+#include "Dialog.h"
+
+#include "App.h"
+#include "Exceptions.h"
+
+#include <cstdio>
+
+namespace fw {
+namespace {
+
+bool ModifierKeyHeld() {
+    return ::GetKeyState(VK_SHIFT) < 0 || ::GetKeyState(VK_CONTROL) < 0 ||
+           ::GetKeyState(VK_MENU) < 0;
+}
+
+// Command ids that menus, accelerators and buttons send; other WM_COMMAND codes are control
+// notifications such as EN_CHANGE.
+bool IsCommandCode(UINT code) {
+    return code == 0 || code == 1;
+}
+
+} // namespace
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_parent(parent) {}
+
+INT_PTR CDialog::DoModal() {
+    HWND owner = nullptr;
+    if (m_parent != nullptr) {
+        owner = m_parent->GetSafeHwnd();
+    } else if (CWinApp* app = CWinApp::Current();
+               app != nullptr && app->MainWindow() != this && app->MainWindow() != nullptr) {
+        owner = app->MainWindow()->GetSafeHwnd();
+    }
+    return ::DialogBoxParamA(ResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+                             &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+void CDialog::OnException(const std::exception& e) noexcept {
+    char errorText[255];
+    GetErrorMessage(e, errorText, sizeof errorText);
+    char message[sizeof errorText + 128];
+    std::snprintf(message, sizeof message, "%s::OnException(): %s", ClassName(), errorText);
+    FrameworkMessageBox(message, MB_OK);
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialog* self = nullptr;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        self->m_hWnd = window;
+        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+    } else {
+        // Null for the few messages that arrive before WM_INITDIALOG, such as WM_SETFONT.
+        self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+    }
+    if (self == nullptr) {
+        return FALSE;
+    }
+    INT_PTR result = FALSE;
+    self->Guarded([&] { result = self->Dispatch(message, wParam, lParam); });
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(window, DWLP_USER, 0);
+        self->m_hWnd = nullptr;
+    }
+    return result;
+}
+
+INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        DoDataExchange();
+        return OnInitDialog();
+    case WM_COMMAND: {
+        UINT id = LOWORD(wParam);
+        if (!IsCommandCode(HIWORD(wParam))) {
+            break;
+        }
+        if (OnCommand(id)) {
+            return TRUE;
+        }
+        if (id == IDOK) {
+            OnOK();
+            return TRUE;
+        }
+        if (id == IDCANCEL) {
+            OnCancel();
+            return TRUE;
+        }
+        break;
+    }
+    case WM_NOTIFY:
+        if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) {
+            ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+        break;
+    case WM_HELP:
+        if (!ModifierKeyHeld()) {
+            ::SendMessageA(m_hWnd, WM_COMMAND, kHelpCommand, 0);
+            return TRUE;
+        }
+        break;
+    default:
+        break;
+    }
+    bool handled = false;
+    INT_PTR result = OnMessage(message, wParam, lParam, handled);
+    return handled ? result : FALSE;
+}
+
+} // namespace fw

@@ -1,0 +1,45 @@
+#include "Seams.h"
+
+#include <htmlhelp.h>
+
+namespace fw {
+namespace {
+
+int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    return ::MessageBoxA(owner, text, caption, type);
+}
+
+// hhctrl.ocx is loaded on first use rather than at program start, so the program starts even
+// where HTML Help is not installed; help then fails like a missing help file.
+HWND PlatformHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data) {
+    using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    static HtmlHelpAFn htmlHelpA = nullptr;
+    if (htmlHelpA == nullptr) {
+        if (command == HH_CLOSE_ALL) {
+            return nullptr; // never opened, nothing to close
+        }
+        HMODULE library = ::LoadLibraryA("hhctrl.ocx");
+        if (library == nullptr) {
+            return nullptr;
+        }
+        htmlHelpA = reinterpret_cast<HtmlHelpAFn>(
+            reinterpret_cast<void*>(::GetProcAddress(library, "HtmlHelpA")));
+        if (htmlHelpA == nullptr) {
+            return nullptr;
+        }
+    }
+    return htmlHelpA(caller, file, command, data);
+}
+
+} // namespace
+
+Seams PlatformSeams() {
+    return Seams{&PlatformMessageBox, &PlatformHtmlHelp};
+}
+
+Seams& CurrentSeams() {
+    static Seams seams = PlatformSeams();
+    return seams;
+}
+
+} // namespace fw

@@ -1,0 +1,15 @@
+#include "WardkeepApp.h"
+
+#include "WardkeepDlg.h"
+
+BOOL CWardkeepApp::InitInstance() {
+    CWardkeepDlg dialog;
+    SetMainWindow(&dialog);
+    dialog.DoModal();
+    SetMainWindow(nullptr);
+    // FALSE: the program ends now rather than entering a message loop.
+    return FALSE;
+}
+
+// The one application object, constructed before the entry point runs.
+CWardkeepApp theApp;
