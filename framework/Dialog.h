@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Controls.h"
+#include "Exceptions.h"
 
 #include <cstddef>
 #include <exception>
@@ -42,7 +43,7 @@ class CDialog : public CWnd {
         } catch (const std::exception& e) {
             OnException(e);
         } catch (...) {
-            OnException(std::exception());
+            OnException(CFrameworkException());
         }
         return false;
     }

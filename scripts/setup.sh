@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Wardkeep needs on Debian 12, skipping the packages
+# that are already there. Needs root when something is missing.
+set -euo pipefail
+
+missing=()
+need() { # need <package> <file that the package provides>
+    [ -e "$2" ] || missing+=("$1")
+}
+need cmake /usr/bin/cmake
+need make /usr/bin/make
+need g++-mingw-w64-x86-64-posix /usr/bin/x86_64-w64-mingw32-g++-posix
+need binutils-mingw-w64-x86-64 /usr/bin/x86_64-w64-mingw32-windres
+need mingw-w64-x86-64-dev /usr/x86_64-w64-mingw32/include/htmlhelp.h
+need wine /usr/bin/wine
+need wine64 /usr/lib/wine/wine64
+need xvfb /usr/bin/xvfb-run
+need xauth /usr/bin/xauth
+need googletest /usr/src/googletest/CMakeLists.txt
+need util-linux /usr/bin/flock
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: ${missing[*]}. Run this as root, or install them with apt-get." >&2
+    exit 1
+fi
+echo "Installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Wardkeep with its tests and runs every test under Wine, in a
+# private Wine prefix inside build/, on a private Xvfb display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+stop_wine() { WINEPREFIX="$PWD/build/wineprefix" wineserver -k 2>/dev/null || true; }
+# A Wine session left from an earlier run would still talk to that run's display.
+stop_wine
+trap stop_wine EXIT
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"

@@ -1,0 +1,304 @@
+// The main window driven by window messages, with the store in Wine's registry.
+#include "support/TestSupport.h"
+
+#include "framework/App.h"
+#include "res/resource.h"
+#include "ui/WardkeepDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <htmlhelp.h>
+
+using namespace testing_support;
+
+namespace {
+
+const char kDeleteQuestion[] = "Do you really want to delete\nthis certificate? Any files\n"
+                               "previously encrypted with this\nkey will not be recoverable!";
+
+class MainWindowTest : public testing::Test {
+  protected:
+    CWardkeepDlg dialog;
+
+    static void AddCertificate(const std::string& userId) {
+        SetBinary(kUsersPath, userId, "\x11\x22");
+        SetBinary(kCookiesPath, userId, "\x33\x44");
+    }
+
+    // Runs the main window; `script` gets the window, its list and its User ID field.
+    INT_PTR Run(const std::function<void(HWND, HWND, HWND)>& script) {
+        return RunModal(dialog, [&](HWND window) {
+            script(window, ::GetDlgItem(window, IDC_CERTIFICATE_LIST),
+                   ::GetDlgItem(window, IDC_USER_ID));
+            if (::IsWindow(window)) {
+                ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+            }
+        });
+    }
+
+    static void Click(HWND window) { SendNotify(window, IDC_CERTIFICATE_LIST, NM_CLICK); }
+    static void ClickItem(HWND window, HWND list, int index) {
+        SelectItems(list, {index});
+        Click(window);
+    }
+
+    static void ExpectDeleteQuestion(HWND owner) {
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        const MessageBoxCall& call = MessageBoxes().calls[0];
+        EXPECT_EQ(owner, call.owner);
+        EXPECT_EQ(kDeleteQuestion, call.text);
+        EXPECT_EQ("Warning", call.caption);
+        EXPECT_EQ(33u, call.type);
+    }
+};
+
+TEST_F(MainWindowTest, ListsTheStoreInItsOrderWithTheCertificateImage) {
+    for (const char* name : {"mike", "Alpha", "zulu", "", "bravo"}) {
+        AddCertificate(name);
+    }
+    SetValue(kUsersPath, "text-value", REG_SZ, "x");
+    Run([](HWND, HWND list, HWND) {
+        EXPECT_EQ(BinaryValueNames(kUsersPath), ListItems(list));
+        EXPECT_EQ(5u, ListItems(list).size());
+        for (int i = 0; i < 5; ++i) {
+            LVITEMA item = {};
+            item.mask = LVIF_IMAGE;
+            item.iItem = i;
+            item.iImage = 99;
+            ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            EXPECT_EQ(0, item.iImage) << "item " << i;
+        }
+        HIMAGELIST images = ListView_GetImageList(list, LVSIL_SMALL);
+        ASSERT_NE(nullptr, images);
+        EXPECT_EQ(1, ::ImageList_GetImageCount(images));
+        EXPECT_EQ(list, ::GetFocus());
+    });
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+TEST_F(MainWindowTest, StartsEmptyAndSilentWithoutAStore) {
+    Run([](HWND window, HWND list, HWND field) {
+        EXPECT_TRUE(ListItems(list).empty());
+        EXPECT_EQ("", WindowText(field));
+        HMENU file = ::GetSubMenu(::GetMenu(window), 0);
+        for (int i = 0; i < ::GetMenuItemCount(file); ++i) {
+            UINT state = ::GetMenuState(file, i, MF_BYPOSITION);
+            if (!(state & MF_SEPARATOR)) {
+                EXPECT_EQ(0u, state & (MF_GRAYED | MF_DISABLED)) << "item " << i;
+            }
+        }
+    });
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+TEST_F(MainWindowTest, AClickShowsTheFirstSelectedItemAndAnEmptyClickKeepsTheField) {
+    for (const char* name : {"alice", "bob", "carol"}) {
+        AddCertificate(name);
+    }
+    Run([](HWND window, HWND list, HWND field) {
+        ClickItem(window, list, 1);
+        EXPECT_EQ("bob", WindowText(field));
+        SelectItems(list, {2, 0});
+        Click(window);
+        EXPECT_EQ("alice", WindowText(field));
+        SelectItems(list, {});
+        Click(window);
+        EXPECT_EQ("alice", WindowText(field));
+    });
+}
+
+TEST_F(MainWindowTest, TheLongestListedUserIdAndTheEmptyOneAreShownWhole) {
+    const std::string longest(127, 'q');
+    AddCertificate("");
+    AddCertificate(longest);
+    Run([&](HWND window, HWND list, HWND field) {
+        std::vector<std::string> items = ListItems(list);
+        ASSERT_EQ(2u, items.size());
+        int longIndex = items[0] == longest ? 0 : 1;
+        ClickItem(window, list, longIndex);
+        EXPECT_EQ(longest, WindowText(field));
+        ClickItem(window, list, 1 - longIndex);
+        EXPECT_EQ("", WindowText(field));
+    });
+}
+
+TEST_F(MainWindowTest, DeleteKeyDeletesTheUserIdInTheFieldNotTheHighlightedItem) {
+    for (const char* name : {"alice", "bob", "carol"}) {
+        AddCertificate(name);
+    }
+    Run([](HWND window, HWND list, HWND field) {
+        ClickItem(window, list, 0);
+        SelectItems(list, {2}); // moved with the keyboard: no click
+        SendListKeyDown(window, IDC_CERTIFICATE_LIST, VK_DOWN);
+        EXPECT_TRUE(MessageBoxes().calls.empty());
+        SendListKeyDown(window, IDC_CERTIFICATE_LIST, VK_DELETE);
+        ExpectDeleteQuestion(window);
+        EXPECT_FALSE(HasValue(kUsersPath, "alice"));
+        EXPECT_FALSE(HasValue(kCookiesPath, "alice"));
+        EXPECT_TRUE(HasValue(kUsersPath, "carol"));
+        EXPECT_EQ(BinaryValueNames(kUsersPath), ListItems(list));
+        EXPECT_EQ((std::vector<std::string>{"bob", "carol"}), ListItems(list));
+        EXPECT_EQ("alice", WindowText(field));
+    });
+}
+
+TEST_F(MainWindowTest, CancelledDeleteChangesNothing) {
+    AddCertificate("alice");
+    AddCertificate("bob");
+    MessageBoxes().answers = {IDCANCEL};
+    Run([](HWND window, HWND list, HWND) {
+        ClickItem(window, list, 0);
+        ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
+        ExpectDeleteQuestion(window);
+        EXPECT_TRUE(HasValue(kUsersPath, "alice"));
+        EXPECT_TRUE(HasValue(kCookiesPath, "alice"));
+        EXPECT_EQ((std::vector<std::string>{"alice", "bob"}), ListItems(list));
+    });
+}
+
+TEST_F(MainWindowTest, DeleteWithAnEmptyFieldDeletesTheUnnamedCertificate) {
+    AddCertificate("");
+    AddCertificate("alice");
+    Run([](HWND window, HWND list, HWND) {
+        ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
+        ExpectDeleteQuestion(window);
+        EXPECT_FALSE(HasValue(kUsersPath, ""));
+        EXPECT_FALSE(HasValue(kCookiesPath, ""));
+        EXPECT_EQ((std::vector<std::string>{"alice"}), ListItems(list));
+    });
+}
+
+TEST_F(MainWindowTest, DeletingAgainAsksAgainAndTheRefreshShowsOtherProgramsChanges) {
+    AddCertificate("alice");
+    AddCertificate("bob");
+    Run([](HWND window, HWND list, HWND field) {
+        ClickItem(window, list, 0);
+        ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
+        AddCertificate("dave"); // written by another program: not listed until a refresh
+        EXPECT_EQ((std::vector<std::string>{"bob"}), ListItems(list));
+        ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
+        EXPECT_EQ(2u, MessageBoxes().calls.size());
+        EXPECT_EQ("alice", WindowText(field));
+        EXPECT_EQ((std::vector<std::string>{"bob", "dave"}), ListItems(list));
+    });
+}
+
+// Makes the list control refuse its second insertion.
+LRESULT CALLBACK RefuseSecondInsert(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR, DWORD_PTR inserts) {
+    if (message == LVM_INSERTITEMA && ++*reinterpret_cast<int*>(inserts) == 2) {
+        return -1;
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST_F(MainWindowTest, ARefusedItemIsReportedAndTheOthersAreStillListed) {
+    for (const char* name : {"alice", "bob", "carol"}) {
+        AddCertificate(name);
+    }
+    Run([this](HWND window, HWND list, HWND) {
+        int inserts = 0;
+        ::SetWindowSubclass(list, &RefuseSecondInsert, 1, reinterpret_cast<DWORD_PTR>(&inserts));
+        dialog.RefreshCertificateList();
+        ::RemoveWindowSubclass(list, &RefuseSecondInsert, 1);
+        EXPECT_EQ((std::vector<std::string>{"alice", "carol"}), ListItems(list));
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        const MessageBoxCall& call = MessageBoxes().calls[0];
+        EXPECT_EQ(window, call.owner);
+        EXPECT_EQ("InserItem", call.text);
+        EXPECT_EQ("Error!", call.caption);
+        EXPECT_EQ(16u, call.type);
+    });
+}
+
+TEST_F(MainWindowTest, SystemMenuEndsWithTheAboutItemAndBothIconsAreTheApplicationIcon) {
+    Run([](HWND window, HWND, HWND) {
+        HMENU menu = ::GetSystemMenu(window, FALSE);
+        int count = ::GetMenuItemCount(menu);
+        ASSERT_GE(count, 2);
+        EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR),
+                  ::GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+        EXPECT_EQ(16u, ::GetMenuItemID(menu, count - 1));
+        char text[64] = {};
+        ::GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ("&About Wardkeep...", text);
+
+        LRESULT big = ::SendMessageA(window, WM_GETICON, ICON_BIG, 0);
+        EXPECT_NE(0, big);
+        EXPECT_EQ(big, ::SendMessageA(window, WM_GETICON, ICON_SMALL, 0));
+        EXPECT_EQ(big, ::SendMessageA(window, WM_QUERYDRAGICON, 0, 0));
+        ::SendMessageA(window, WM_SYSCOMMAND, 16, 0); // passed on; does nothing
+    });
+}
+
+TEST_F(MainWindowTest, HelpOpensTheHelpFileAndClosesItWithTheWindow) {
+    INT_PTR result = Run([](HWND window, HWND, HWND) {
+        ::SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
+        HELPINFO info = {sizeof info, HELPINFO_WINDOW, IDC_CERTIFICATE_LIST, nullptr, 0, {0, 0}};
+        ::SendMessageA(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        BYTE keys[256] = {};
+        ::GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        ::SetKeyboardState(keys);
+        ::SendMessageA(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        keys[VK_CONTROL] = 0;
+        ::SetKeyboardState(keys);
+        ASSERT_EQ(2u, HelpCalls().calls.size());
+        for (const HelpCall& call : HelpCalls().calls) {
+            EXPECT_EQ(window, call.caller);
+            EXPECT_EQ(fw::CWinApp::Current()->HelpFilePath(), call.file);
+            EXPECT_EQ(static_cast<UINT>(HH_DISPLAY_TOC), call.command);
+        }
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    ASSERT_EQ(3u, HelpCalls().calls.size());
+    EXPECT_EQ(static_cast<UINT>(HH_CLOSE_ALL), HelpCalls().calls[2].command);
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+TEST_F(MainWindowTest, HelpThatCannotOpenSaysSo) {
+    HelpCalls().result = nullptr;
+    Run([](HWND window, HWND, HWND) { ::SendMessageA(window, WM_COMMAND, IDM_HELP, 0); });
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    EXPECT_EQ("Failed to launch help.", MessageBoxes().calls[0].text);
+    EXPECT_EQ("wardkeep_tests", MessageBoxes().calls[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), MessageBoxes().calls[0].type);
+}
+
+struct EndingCase : NamedCase {
+    std::function<void(HWND window, HWND list)> end;
+    INT_PTR expected;
+};
+
+class MainWindowEndingTest : public MainWindowTest,
+                             public testing::WithParamInterface<EndingCase> {};
+
+TEST_P(MainWindowEndingTest, EndsTheDialog) {
+    AddCertificate("alice");
+    INT_PTR result = RunModal(dialog, [](HWND window) {
+        GetParam().end(window, ::GetDlgItem(window, IDC_CERTIFICATE_LIST));
+    });
+    EXPECT_EQ(GetParam().expected, result);
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+void PostKey(HWND list, WPARAM key) {
+    ::SetFocus(list);
+    ::PostMessageA(list, WM_KEYDOWN, key, 1);
+    ::PostMessageA(list, WM_KEYUP, key, 0xC0000001);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainWindow, MainWindowEndingTest,
+    testing::Values(
+        EndingCase{{"ExitMenuItem"},
+                   [](HWND window, HWND) { ::PostMessageA(window, WM_COMMAND, IDOK, 0); },
+                   IDOK},
+        EndingCase{{"EnterKey"}, [](HWND, HWND list) { PostKey(list, VK_RETURN); }, IDOK},
+        EndingCase{{"EscapeKey"}, [](HWND, HWND list) { PostKey(list, VK_ESCAPE); }, IDCANCEL},
+        EndingCase{{"CloseBox"},
+                   [](HWND window, HWND) { ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); },
+                   IDCANCEL}),
+    CaseName<EndingCase>);
+
+} // namespace

@@ -1,0 +1,278 @@
+// The certificate store against the registry itself (Wine's, under a scratch key).
+#include "support/TestSupport.h"
+
+#include "framework/App.h"
+#include "store/CertificateStore.h"
+#include "ui/WardkeepDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace testing_support;
+
+namespace {
+
+const std::string k15Bytes = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f";
+const std::string k16Bytes = k15Bytes + "\x10";
+const std::string k17Bytes = k16Bytes + "\x11";
+
+class StoreTest : public testing::Test {
+  protected:
+    // Store operations run on behalf of a dialog class, which reports their exceptions.
+    CWardkeepDlg dialog;
+
+    static std::string OutOfMemoryReport() { return "CWardkeepDlg::OnException(): Out of memory."; }
+};
+
+// ---- Listing --------------------------------------------------------------------------------
+
+struct ListingCase : NamedCase {
+    std::vector<RegistryValue> users;
+    std::vector<std::string> expected; // in enumeration order (Wine enumerates sorted by name)
+};
+
+class ListUserIdsTest : public StoreTest, public testing::WithParamInterface<ListingCase> {};
+
+TEST_P(ListUserIdsTest, ListsReadableBinaryValuesInEnumerationOrder) {
+    for (const RegistryValue& value : GetParam().users) {
+        SetValue(kUsersPath, value.name, value.type, value.data);
+    }
+    EXPECT_EQ(GetParam().expected, store::ListUserIds(dialog));
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+const std::string k127Chars(127, 'n');
+const std::string k128Chars(128, 'a');
+
+INSTANTIATE_TEST_SUITE_P(
+    Store, ListUserIdsTest,
+    testing::Values(ListingCase{{"MixedKeyLengths"},
+                                {{"carol", REG_BINARY, k15Bytes},
+                                 {"dave", REG_BINARY, k16Bytes},
+                                 {"erin", REG_BINARY, "\x07"},
+                                 {"frank", REG_BINARY, ""},
+                                 {"grace", REG_BINARY, std::string(128, 'x')}},
+                                {"carol", "dave", "erin", "frank", "grace"}},
+                    ListingCase{{"OtherTypesSkipped"},
+                                {{"a-binary", REG_BINARY, "\x01"},
+                                 {"b-text", REG_SZ, std::string("text", 5)},
+                                 {"c-number", REG_DWORD, std::string("\x01\x00\x00\x00", 4)},
+                                 {"d-binary", REG_BINARY, "\x02"}},
+                                {"a-binary", "d-binary"}},
+                    ListingCase{{"UnnamedValueIsAnEmptyUserId"},
+                                {{"", REG_BINARY, "\x01"}, {"zoe", REG_BINARY, "\x02"}},
+                                {"", "zoe"}},
+                    ListingCase{
+                        "LongestNameListed", {{k127Chars, REG_BINARY, "\x01"}}, {k127Chars}},
+                    // A name over 127 characters or data over 128 bytes cannot be read into the
+                    // list's buffers; the values after it are still listed.
+                    ListingCase{{"OverlongNameSkipped"},
+                                {{k128Chars, REG_BINARY, "\x01"},
+                                 {"b-after", REG_BINARY, "\x02"},
+                                 {"c-after", REG_BINARY, "\x03"}},
+                                {"b-after", "c-after"}},
+                    ListingCase{{"OverlongDataSkipped"},
+                                {{"a-first", REG_BINARY, "\x01"},
+                                 {"b-huge", REG_BINARY, std::string(129, 'x')},
+                                 {"c-after", REG_BINARY, "\x03"}},
+                                {"a-first", "c-after"}},
+                    ListingCase{{"EmptyKey"}, {}, {}}),
+    CaseName<ListingCase>);
+
+TEST_F(StoreTest, ListFollowsTheRegistryEnumerationOrder) {
+    for (const char* name : {"mike", "Alpha", "zulu", "bravo", "Charlie"}) {
+        SetBinary(kUsersPath, name, "\x01");
+    }
+    EXPECT_EQ(BinaryValueNames(kUsersPath), store::ListUserIds(dialog));
+}
+
+TEST_F(StoreTest, ListWithoutUsersKeyOrWithFailingRegistryIsEmpty) {
+    EXPECT_TRUE(store::ListUserIds(dialog).empty());
+    SetBinary(kUsersPath, "alice", "\x01");
+    InjectRegistryFailure();
+    EXPECT_TRUE(store::ListUserIds(dialog).empty());
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+TEST_F(StoreTest, MemoryExhaustionWhileListingKeepsTheNamesReadBeforeIt) {
+    std::vector<std::string> all;
+    for (int i = 0; i < 6; ++i) {
+        all.push_back("certificate-with-a-long-name-" + std::to_string(i));
+        SetBinary(kUsersPath, all.back(), "\x01");
+    }
+    ASSERT_EQ(all, store::ListUserIds(dialog));
+    for (int failAt = 0; failAt < 20; ++failAt) {
+        MessageBoxes().calls.clear();
+        std::vector<std::string> listed;
+        bool fired = false;
+        {
+            FailingAllocation failure(failAt);
+            listed = store::ListUserIds(dialog);
+            fired = FailingAllocation::Fired();
+        }
+        ASSERT_LE(listed.size(), all.size());
+        EXPECT_TRUE(std::equal(listed.begin(), listed.end(), all.begin())) << "fail at " << failAt;
+        if (fired) {
+            EXPECT_LT(listed.size(), all.size());
+            ASSERT_EQ(1u, MessageBoxes().calls.size()) << "fail at " << failAt;
+            EXPECT_EQ(OutOfMemoryReport(), MessageBoxes().calls[0].text);
+        } else {
+            EXPECT_EQ(all, listed);
+            EXPECT_TRUE(MessageBoxes().calls.empty());
+        }
+    }
+}
+
+// ---- Writing --------------------------------------------------------------------------------
+
+TEST_F(StoreTest, WriteCreatesTheKeysAndStoresExactlyTheKeyBytes) {
+    store::WriteKey(dialog, store::kUsersKey, "alice", k16Bytes);
+    store::WriteKey(dialog, store::kCookiesKey, "alice", "");
+    RegistryValue user, cookie;
+    ASSERT_TRUE(GetValue(kUsersPath, "alice", user));
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), user.type);
+    EXPECT_EQ(k16Bytes, user.data);
+    ASSERT_TRUE(GetValue(kCookiesPath, "alice", cookie));
+    EXPECT_EQ(static_cast<DWORD>(REG_BINARY), cookie.type);
+    EXPECT_EQ("", cookie.data);
+}
+
+TEST_F(StoreTest, WriteReplacesDataAndLengthUnderAnySpellingOfTheName) {
+    store::WriteKey(dialog, store::kUsersKey, "zeta", k16Bytes);
+    store::WriteKey(dialog, store::kUsersKey, "ZETA", "\x05\x06");
+    std::vector<RegistryValue> values = EnumerateValues(kUsersPath);
+    ASSERT_EQ(1u, values.size());
+    EXPECT_EQ("\x05\x06", values[0].data);
+}
+
+TEST_F(StoreTest, WriteOfAnEmptyUserIdSetsTheUnnamedValue) {
+    store::WriteKey(dialog, store::kUsersKey, "", "\x42");
+    RegistryValue value;
+    ASSERT_TRUE(GetValue(kUsersPath, "", value));
+    EXPECT_EQ("\x42", value.data);
+}
+
+TEST_F(StoreTest, WriteFailureIsSilent) {
+    InjectRegistryFailure();
+    store::WriteKey(dialog, store::kUsersKey, "alice", k16Bytes);
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+// ---- Reading --------------------------------------------------------------------------------
+
+struct ReadCase : NamedCase {
+    DWORD type;
+    std::string stored;
+    std::string quiet;           // what the quiet read returns
+    std::string reported;        // what the reported read returns
+    const char* reportedMessage; // nullptr: none
+};
+
+class ReadKeyTest : public StoreTest, public testing::WithParamInterface<ReadCase> {};
+
+TEST_P(ReadKeyTest, ReadsUpToTheFirstZeroWithinTheBufferLimit) {
+    const ReadCase& c = GetParam();
+    SetValue(kUsersPath, "Alice", c.type, c.stored);
+
+    EXPECT_EQ(c.quiet, store::ReadKeyQuiet(dialog, store::kUsersKey, "ALICE"));
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+
+    EXPECT_EQ(c.reported, store::ReadKeyReported(dialog, store::kUsersKey, "alice"));
+    if (c.reportedMessage == nullptr) {
+        EXPECT_TRUE(MessageBoxes().calls.empty());
+    } else {
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        EXPECT_EQ(c.reportedMessage, MessageBoxes().calls[0].text);
+        EXPECT_EQ("Unexpected Error!", MessageBoxes().calls[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), MessageBoxes().calls[0].type);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Store, ReadKeyTest,
+    testing::Values(
+        ReadCase{{"Empty"}, REG_BINARY, "", "", "", nullptr},
+        ReadCase{{"SixteenBytes"}, REG_BINARY, k16Bytes, k16Bytes, k16Bytes, nullptr},
+        ReadCase{{"SeventeenBytes"}, REG_BINARY, k17Bytes, "", k17Bytes, nullptr},
+        ReadCase{{"CutAtZeroByte"}, REG_BINARY, std::string("ab\0cd", 5), "ab", "ab", nullptr},
+        ReadCase{{"LeadingZeroByte"}, REG_BINARY, std::string("\0ab", 3), "", "", nullptr},
+        ReadCase{{"AnyTypeReadAsBytes"},
+                 REG_DWORD,
+                 std::string("\x01\x02\x03\x04", 4),
+                 "\x01\x02\x03\x04",
+                 "\x01\x02\x03\x04",
+                 nullptr},
+        ReadCase{
+            {"BufferFull"}, REG_BINARY, std::string(128, 'x'), "", std::string(128, 'x'), nullptr},
+        ReadCase{{"TooLong"}, REG_BINARY, std::string(129, 'x'), "", "", "User Not Found"}),
+    CaseName<ReadCase>);
+
+TEST_F(StoreTest, ReportedReadTellsWhetherTheKeyOrTheValueIsMissing) {
+    EXPECT_EQ("", store::ReadKeyReported(dialog, store::kUsersKey, "alice"));
+    SetBinary(kUsersPath, "bob", "\x01");
+    EXPECT_EQ("", store::ReadKeyReported(dialog, store::kUsersKey, "alice"));
+    ASSERT_EQ(2u, MessageBoxes().calls.size());
+    EXPECT_EQ("User Keys Not Found", MessageBoxes().calls[0].text);
+    EXPECT_EQ("User Not Found", MessageBoxes().calls[1].text);
+    EXPECT_EQ("", store::ReadKeyQuiet(dialog, store::kUsersKey, "alice"));
+    EXPECT_EQ(2u, MessageBoxes().calls.size());
+}
+
+TEST_F(StoreTest, ReportedReadMessagesAreOwnedByTheDialog) {
+    SetBinary(kUsersPath, "bob", "\x01");
+    CWardkeepDlg owner;
+    RunModal(owner, [&](HWND window) {
+        store::ReadKeyReported(owner, store::kUsersKey, "nobody");
+        owner.EndDialog(IDCANCEL);
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        EXPECT_EQ(window, MessageBoxes().calls[0].owner);
+    });
+}
+
+TEST_F(StoreTest, MemoryExhaustionInAReadIsReportedAndGivesTheEmptyKey) {
+    const std::string twentyBytes(20, 'k');
+    SetBinary(kUsersPath, "alice", twentyBytes);
+    SetBinary(kCookiesPath, "alice", k16Bytes);
+    {
+        FailingAllocation failure(0);
+        EXPECT_EQ("", store::ReadKeyReported(dialog, store::kUsersKey, "alice"));
+    }
+    ASSERT_EQ(2u, MessageBoxes().calls.size());
+    EXPECT_EQ(OutOfMemoryReport(), MessageBoxes().calls[0].text);
+    EXPECT_EQ("User Keys Not Found", MessageBoxes().calls[1].text);
+
+    MessageBoxes().calls.clear();
+    {
+        FailingAllocation failure(0);
+        EXPECT_EQ("", store::ReadKeyQuiet(dialog, store::kCookiesKey, "alice"));
+    }
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    EXPECT_EQ(OutOfMemoryReport(), MessageBoxes().calls[0].text);
+}
+
+// ---- Deleting -------------------------------------------------------------------------------
+
+TEST_F(StoreTest, DeleteRemovesTheCertificateFromBothKeysUnderAnySpelling) {
+    for (const char* name : {"Alice", "bob"}) {
+        SetBinary(kUsersPath, name, "\x01");
+        SetBinary(kCookiesPath, name, "\x02");
+    }
+    store::DeleteCertificate("ALICE");
+    EXPECT_FALSE(HasValue(kUsersPath, "alice"));
+    EXPECT_FALSE(HasValue(kCookiesPath, "alice"));
+    EXPECT_TRUE(HasValue(kUsersPath, "bob"));
+    EXPECT_TRUE(HasValue(kCookiesPath, "bob"));
+}
+
+TEST_F(StoreTest, DeleteOfAHalfCertificateOrOfNothingIsSilent) {
+    SetBinary(kUsersPath, "alice", "\x01");
+    store::DeleteCertificate("alice");
+    EXPECT_FALSE(HasValue(kUsersPath, "alice"));
+    store::DeleteCertificate("alice");
+    InjectRegistryFailure();
+    store::DeleteCertificate("alice");
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+} // namespace

@@ -1,0 +1,272 @@
+#include "TestSupport.h"
+
+#include "framework/Handles.h"
+#include "framework/Seams.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace testing_support {
+
+const char kUsersPath[] = "SOFTWARE\\Lockwell\\Users_lkw_20";
+const char kCookiesPath[] = "SOFTWARE\\Lockwell\\Cookies_lkw_20";
+
+namespace {
+
+fw::UniqueHKey g_scratch;
+
+std::string ScratchPath(const char* suffix) {
+    return "Software\\WardkeepTests\\" + std::to_string(::GetCurrentProcessId()) + suffix;
+}
+
+fw::UniqueHKey CreateKey(HKEY root, const std::string& path) {
+    fw::UniqueHKey key;
+    LONG status = ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
+    if (status != ERROR_SUCCESS) {
+        key.Release();
+    }
+    return key;
+}
+
+void Redirect(HKEY target) {
+    LONG status = ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, target);
+    if (status != ERROR_SUCCESS) {
+        // Never run a test against the real machine-wide registry.
+        std::fprintf(stderr, "RegOverridePredefKey failed (%ld)\n", status);
+        std::abort();
+    }
+}
+
+} // namespace
+
+void BeginScratchMachineKey() {
+    EndScratchMachineKey();
+    g_scratch = CreateKey(HKEY_CURRENT_USER, ScratchPath(""));
+    if (!g_scratch) {
+        std::fprintf(stderr, "cannot create the scratch key\n");
+        std::abort();
+    }
+    Redirect(g_scratch.Get());
+}
+
+void EndScratchMachineKey() {
+    Redirect(nullptr);
+    g_scratch.Reset();
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, ScratchPath("").c_str());
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, ScratchPath("-deleted").c_str());
+}
+
+void InjectRegistryFailure() {
+    fw::UniqueHKey deleted = CreateKey(HKEY_CURRENT_USER, ScratchPath("-deleted"));
+    ASSERT_TRUE(deleted);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteTreeA(HKEY_CURRENT_USER, ScratchPath("-deleted").c_str()));
+    Redirect(deleted.Get());
+    g_scratch = std::move(deleted);
+}
+
+void SetValue(const char* keyPath, const std::string& name, DWORD type, const std::string& data) {
+    fw::UniqueHKey key = CreateKey(HKEY_LOCAL_MACHINE, keyPath);
+    ASSERT_TRUE(key) << keyPath;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.Get(), name.c_str(), 0, type,
+                                              reinterpret_cast<const BYTE*>(data.data()),
+                                              static_cast<DWORD>(data.size())))
+        << name;
+}
+
+void SetBinary(const char* keyPath, const std::string& name, const std::string& data) {
+    SetValue(keyPath, name, REG_BINARY, data);
+}
+
+bool GetValue(const char* keyPath, const std::string& name, RegistryValue& value) {
+    fw::UniqueHKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+        key.Release();
+        return false;
+    }
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &value.type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    value.name = name;
+    value.data.assign(size, '\0');
+    return ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &value.type,
+                              reinterpret_cast<BYTE*>(&value.data[0]), &size) == ERROR_SUCCESS;
+}
+
+bool HasValue(const char* keyPath, const std::string& name) {
+    RegistryValue value;
+    return GetValue(keyPath, name, value);
+}
+
+std::vector<RegistryValue> EnumerateValues(const char* keyPath) {
+    std::vector<RegistryValue> values;
+    fw::UniqueHKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+        key.Release();
+        return values;
+    }
+    for (DWORD index = 0;; ++index) {
+        char name[16384];
+        DWORD nameLength = sizeof name;
+        std::string data(4096, '\0');
+        DWORD dataLength = static_cast<DWORD>(data.size());
+        DWORD type = REG_NONE;
+        if (::RegEnumValueA(key.Get(), index, name, &nameLength, nullptr, &type,
+                            reinterpret_cast<BYTE*>(&data[0]), &dataLength) != ERROR_SUCCESS) {
+            break;
+        }
+        data.resize(dataLength);
+        values.push_back({std::string(name, nameLength), type, data});
+    }
+    return values;
+}
+
+std::vector<std::string> BinaryValueNames(const char* keyPath) {
+    std::vector<std::string> names;
+    for (const RegistryValue& value : EnumerateValues(keyPath)) {
+        if (value.type == REG_BINARY) {
+            names.push_back(value.name);
+        }
+    }
+    return names;
+}
+
+// ---- Recorders ------------------------------------------------------------------------------
+
+MessageBoxRecorder& MessageBoxes() {
+    static MessageBoxRecorder recorder;
+    return recorder;
+}
+
+HelpRecorder& HelpCalls() {
+    static HelpRecorder recorder;
+    return recorder;
+}
+
+namespace {
+
+int RecordMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    MessageBoxRecorder& boxes = MessageBoxes();
+    boxes.calls.push_back({owner, text, caption, type});
+    if (boxes.answers.empty()) {
+        return IDOK;
+    }
+    int answer = boxes.answers.front();
+    boxes.answers.pop_front();
+    return answer;
+}
+
+HWND RecordHelp(HWND caller, const char* file, UINT command, DWORD_PTR) {
+    HelpCalls().calls.push_back({caller, file != nullptr ? file : "", command});
+    return HelpCalls().result;
+}
+
+} // namespace
+
+void InstallRecorders() {
+    MessageBoxes() = MessageBoxRecorder();
+    HelpCalls() = HelpRecorder();
+    fw::CurrentSeams() = fw::Seams{&RecordMessageBox, &RecordHelp};
+}
+
+void RemoveRecorders() {
+    fw::CurrentSeams() = fw::PlatformSeams();
+}
+
+// ---- Dialogs --------------------------------------------------------------------------------
+
+namespace {
+
+fw::CDialog* g_runningDialog = nullptr;
+const std::function<void(HWND)>* g_script = nullptr;
+UINT_PTR g_watchdog = 0;
+
+void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    if (g_script != nullptr && g_runningDialog != nullptr) {
+        const std::function<void(HWND)>* script = g_script;
+        g_script = nullptr;
+        (*script)(g_runningDialog->GetSafeHwnd());
+    }
+}
+
+void CALLBACK EndForgottenDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    g_watchdog = 0;
+    if (g_runningDialog != nullptr && g_runningDialog->GetSafeHwnd() != nullptr) {
+        ADD_FAILURE() << "the dialog was still open after 10 s";
+        g_runningDialog->EndDialog(-2);
+    }
+}
+
+} // namespace
+
+INT_PTR RunModal(fw::CDialog& dialog, const std::function<void(HWND)>& script) {
+    g_runningDialog = &dialog;
+    g_script = &script;
+    ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &RunScript);
+    g_watchdog = ::SetTimer(nullptr, 0, 10000, &EndForgottenDialog);
+    INT_PTR result = dialog.DoModal();
+    if (g_watchdog != 0) {
+        ::KillTimer(nullptr, g_watchdog);
+        g_watchdog = 0;
+    }
+    g_runningDialog = nullptr;
+    g_script = nullptr;
+    return result;
+}
+
+std::vector<std::string> ListItems(HWND list) {
+    std::vector<std::string> items;
+    int count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[1024] = {};
+        LVITEMA item = {};
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        ::SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+        items.emplace_back(text);
+    }
+    return items;
+}
+
+std::string WindowText(HWND window) {
+    char text[1024] = {};
+    ::GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+LRESULT SendNotify(HWND dialog, int controlId, UINT code) {
+    NMITEMACTIVATE notification = {};
+    notification.hdr.hwndFrom = ::GetDlgItem(dialog, controlId);
+    notification.hdr.idFrom = static_cast<UINT_PTR>(controlId);
+    notification.hdr.code = code;
+    notification.iItem = -1;
+    return ::SendMessageA(dialog, WM_NOTIFY, controlId, reinterpret_cast<LPARAM>(&notification));
+}
+
+LRESULT SendListKeyDown(HWND dialog, int controlId, WORD key) {
+    NMLVKEYDOWN notification = {};
+    notification.hdr.hwndFrom = ::GetDlgItem(dialog, controlId);
+    notification.hdr.idFrom = static_cast<UINT_PTR>(controlId);
+    notification.hdr.code = LVN_KEYDOWN;
+    notification.wVKey = key;
+    return ::SendMessageA(dialog, WM_NOTIFY, controlId, reinterpret_cast<LPARAM>(&notification));
+}
+
+void SelectItems(HWND list, const std::vector<int>& indexes) {
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = 0;
+    ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                   reinterpret_cast<LPARAM>(&state));
+    state.state = LVIS_SELECTED;
+    for (int index : indexes) {
+        ::SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    }
+}
+
+} // namespace testing_support

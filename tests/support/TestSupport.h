@@ -1,0 +1,124 @@
+// What the in-process tests share: a scratch HKEY_LOCAL_MACHINE for every test, recorders in
+// place of the message box and HTML Help, registry helpers, modal-dialog driving and
+// allocation failure on demand.
+#pragma once
+
+#include "framework/Dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// ---- Registry -------------------------------------------------------------------------------
+
+// Redirects this process's HKEY_LOCAL_MACHINE to a new, empty scratch key under
+// HKEY_CURRENT_USER, replacing the previous scratch key. Called before every test.
+void BeginScratchMachineKey();
+// Undoes the redirection and deletes the scratch key. Called after every test.
+void EndScratchMachineKey();
+// Makes every later create, open or write under HKEY_LOCAL_MACHINE fail (the redirection
+// target becomes a deleted key). Undone by EndScratchMachineKey.
+void InjectRegistryFailure();
+
+struct RegistryValue {
+    std::string name;
+    DWORD type;
+    std::string data;
+};
+
+// Creates `keyPath` under (redirected) HKEY_LOCAL_MACHINE and sets a value; fails the test
+// when the registry refuses.
+void SetValue(const char* keyPath, const std::string& name, DWORD type, const std::string& data);
+void SetBinary(const char* keyPath, const std::string& name, const std::string& data);
+// The value, if any; `type` and `data` as stored.
+bool GetValue(const char* keyPath, const std::string& name, RegistryValue& value);
+bool HasValue(const char* keyPath, const std::string& name);
+// Every value of the key, in the registry's enumeration order.
+std::vector<RegistryValue> EnumerateValues(const char* keyPath);
+// The names of the key's REG_BINARY values in enumeration order: what the list should show.
+std::vector<std::string> BinaryValueNames(const char* keyPath);
+
+extern const char kUsersPath[];
+extern const char kCookiesPath[];
+
+// ---- Message boxes and help ------------------------------------------------------------------
+
+struct MessageBoxCall {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+// Records every message box and answers with the scripted results in order, IDOK once they
+// run out.
+struct MessageBoxRecorder {
+    std::vector<MessageBoxCall> calls;
+    std::deque<int> answers;
+};
+MessageBoxRecorder& MessageBoxes();
+
+struct HelpCall {
+    HWND caller;
+    std::string file; // empty for a null file
+    UINT command;
+};
+
+// Records HTML Help calls and answers each with `result`.
+struct HelpRecorder {
+    std::vector<HelpCall> calls;
+    HWND result = reinterpret_cast<HWND>(static_cast<INT_PTR>(1));
+};
+HelpRecorder& HelpCalls();
+
+// Installs the recorders (emptied) as the seams; restores the platform's afterwards.
+void InstallRecorders();
+void RemoveRecorders();
+
+// ---- Dialogs --------------------------------------------------------------------------------
+
+// Runs `dialog` modally; once its message loop runs, calls `script` with the dialog's window.
+// The script drives the dialog by messages and must end it (or leave it to a command that
+// does). A dialog still open after 10 s is ended with -2 and the test fails.
+INT_PTR RunModal(fw::CDialog& dialog, const std::function<void(HWND)>& script);
+
+// The texts of the list-view control's items, in order.
+std::vector<std::string> ListItems(HWND list);
+std::string WindowText(HWND window);
+
+// Sends a notification from control `controlId` of `dialog`, as the control would.
+LRESULT SendNotify(HWND dialog, int controlId, UINT code);
+// Sends LVN_KEYDOWN with `key` from the list control `controlId`.
+LRESULT SendListKeyDown(HWND dialog, int controlId, WORD key);
+// Selects exactly the items at `indexes` of `list` (none for an empty set).
+void SelectItems(HWND list, const std::vector<int>& indexes);
+
+// Base of a parameterised test's case: the name that the test and its listing show.
+struct NamedCase {
+    const char* name;
+};
+inline std::ostream& operator<<(std::ostream& out, const NamedCase& c) {
+    return out << c.name;
+}
+template <class Case> std::string CaseName(const testing::TestParamInfo<Case>& info) {
+    return info.param.name;
+}
+
+// ---- Memory ---------------------------------------------------------------------------------
+
+// While alive, the `n`-th allocation (0: the next one) made through operator new throws
+// std::bad_alloc; later allocations succeed again.
+class FailingAllocation {
+  public:
+    explicit FailingAllocation(int n);
+    ~FailingAllocation();
+    // Whether the planned failure has happened.
+    static bool Fired();
+};
+
+} // namespace testing_support
