@@ -99,13 +99,4 @@ TEST(DialogCommands, OnlyCommandCodesReachTheTable) {
     EXPECT_EQ(1, dialog.commandsRun);
 }
 
-TEST(ErrorMessage, IsCutToTheBufferAndNamesMemoryExhaustion) {
-    char text[5];
-    fw::GetErrorMessage(fw::CFrameworkException("abcdefgh"), text, sizeof text);
-    EXPECT_STREQ("abcd", text);
-    char full[64];
-    fw::GetErrorMessage(std::bad_alloc(), full, sizeof full);
-    EXPECT_STREQ("Out of memory.", full);
-}
-
 } // namespace
