@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Takes docs/main-window.png: the main window listing a few sample certificates.
+#   scripts/screenshot.sh [build directory, default build]
+# Runs wardkeep.exe of that build in the build tree's private Wine prefix (through its
+# wine-run.sh) on a private Xvfb display, seeds sample certificates into the prefix's registry
+# and removes them again afterwards. Needs xvfb, x11-apps (xwd) and imagemagick (convert).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(realpath -m "${1:-$root/build}")"
+output="$root/docs/main-window.png"
+
+# Everything below runs on a display of its own.
+if [ -z "${WARDKEEP_SCREENSHOT_DISPLAY:-}" ]; then
+    for tool in xvfb-run xwd convert; do
+        command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool is missing" >&2; exit 1; }
+    done
+    if [ ! -x "$build/wine-run.sh" ] || [ ! -f "$build/wardkeep.exe" ]; then
+        echo "screenshot.sh: build wardkeep first: no $build/wardkeep.exe or wine-run.sh" >&2
+        exit 1
+    fi
+    export WARDKEEP_SCREENSHOT_DISPLAY=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build"
+fi
+
+wine_run() { "$build/wine-run.sh" "$@"; }
+lockwell='HKLM\SOFTWARE\Lockwell'
+users='HKLM\SOFTWARE\Lockwell\Users_lkw_20'
+cookies='HKLM\SOFTWARE\Lockwell\Cookies_lkw_20'
+# user ID, user key bytes, cookie bytes (hex)
+certificates=(
+    "achen 5a1f09c3e27b44d08a6e13f5c2b97d01 77c3a1e0"
+    "jdoe 9e04b6d2f1a8573c0b4d8e2a61f7c935 3b8d6f12"
+    "mwilson c7d9e1a0b3f24658e7a19c0d2b5f8e63 a04e9c57"
+    "s.okafor 1b6e8f3da9c2074e5f1d3b8a6c9e2d47 e5172b9c"
+)
+program_pid=""
+declare -A created=() # the keys that this script creates, and so deletes again
+shot="$(mktemp -d)"
+
+stop_wine() { WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true; }
+
+cleanup() {
+    if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
+        kill "$program_pid" 2>/dev/null || true
+    fi
+    if [ -n "${created[$lockwell]:-}" ]; then
+        wine_run reg delete "$lockwell" /f >/dev/null 2>&1 || true
+    fi
+    for key in "$users" "$cookies"; do
+        if [ -n "${created[$lockwell]:-}" ]; then
+            break
+        elif [ -n "${created[$key]:-}" ]; then
+            wine_run reg delete "$key" /f >/dev/null 2>&1 || true
+            continue
+        fi
+        for certificate in "${certificates[@]}"; do
+            read -r user_id _ <<<"$certificate"
+            wine_run reg delete "$key" /v "$user_id" /f >/dev/null 2>&1 || true
+        done
+    done
+    rm -rf "$shot"
+    stop_wine
+}
+
+# A Wine session left from an earlier run would still talk to that run's display.
+stop_wine
+trap cleanup EXIT
+
+for key in "$lockwell" "$users" "$cookies"; do
+    wine_run reg query "$key" >/dev/null 2>&1 || created[$key]=1
+done
+for certificate in "${certificates[@]}"; do
+    read -r user_id user_key cookie <<<"$certificate"
+    wine_run reg add "$users" /v "$user_id" /t REG_BINARY /d "$user_key" /f >/dev/null
+    wine_run reg add "$cookies" /v "$user_id" /t REG_BINARY /d "$cookie" /f >/dev/null
+done
+
+wine_run "$build/wardkeep.exe" &
+program_pid=$!
+
+# Poll until the window exists and two captures in a row agree, so it has finished painting.
+previous=""
+deadline=$((SECONDS + 30))
+while :; do
+    if xwd -name Wardkeep -silent -out "$shot/window.xwd" 2>/dev/null; then
+        current="$(md5sum <"$shot/window.xwd")"
+        [ "$current" = "$previous" ] && break
+        previous="$current"
+    fi
+    if [ $SECONDS -ge $deadline ]; then
+        echo "screenshot.sh: no settled Wardkeep window within 30 s" >&2
+        exit 1
+    fi
+    kill -0 "$program_pid" 2>/dev/null || { echo "screenshot.sh: wardkeep.exe ended" >&2; exit 1; }
+    sleep 0.2
+done
+
+mkdir -p "$(dirname "$output")"
+convert "xwd:$shot/window.xwd" "png:$output"
+echo "wrote $output ($(convert "$output" -format '%wx%h' info:))"
+
+# taskkill without /f asks the window to close, as its close box would; the dialog ends.
+wine_run taskkill /im wardkeep.exe >/dev/null 2>&1 || true
+for _ in $(seq 100); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
+done

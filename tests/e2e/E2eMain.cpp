@@ -1,0 +1,86 @@
+// Entry point of the e2e driver: wardkeep_e2e <path of wardkeep.exe> [GoogleTest options].
+// Redirects this process's HKEY_LOCAL_MACHINE to a scratch key so that nothing in the driver
+// reaches the machine hive by accident.
+#include "E2eEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace e2e {
+namespace {
+
+const char kScratchKey[] = "Software\\WardkeepE2eScratchMachine";
+
+std::string g_programPath;
+HKEY g_scratch = nullptr;
+
+std::string ToWindowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/') {
+        path = "Z:" + path; // Wine maps drive Z: to the Unix root
+    }
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+} // namespace
+
+bool RunningUnderWine() {
+    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::string WinePrefix() {
+    char value[MAX_PATH] = {};
+    DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", value, sizeof value);
+    std::string prefix(value, length < sizeof value ? length : 0);
+    while (prefix.size() > 1 && prefix.back() == '/') {
+        prefix.pop_back();
+    }
+    return prefix;
+}
+
+std::string ExpectedWinePrefix() {
+    return WARDKEEP_E2E_WINEPREFIX;
+}
+
+std::string ProgramPath() {
+    return g_programPath;
+}
+
+void WithPrefixMachineHive(const std::function<void()>& work) {
+    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    work();
+    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, g_scratch);
+}
+
+} // namespace e2e
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1) {
+        e2e::g_programPath = e2e::ToWindowsPath(argv[1]);
+    }
+    // Outside Wine or in a foreign prefix no registry is touched: the tests skip or fail first.
+    bool redirect = e2e::RunningUnderWine() && !e2e::ExpectedWinePrefix().empty() &&
+                    e2e::WinePrefix() == e2e::ExpectedWinePrefix();
+    if (redirect) {
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, e2e::kScratchKey, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &e2e::g_scratch, nullptr) != ERROR_SUCCESS ||
+            ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, e2e::g_scratch) != ERROR_SUCCESS) {
+            std::fprintf(stderr, "cannot redirect HKEY_LOCAL_MACHINE to a scratch key\n");
+            return 2;
+        }
+    }
+    int result = RUN_ALL_TESTS();
+    if (redirect) {
+        ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        ::RegCloseKey(e2e::g_scratch);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, e2e::kScratchKey);
+    }
+    return result;
+}
