@@ -32,7 +32,7 @@ fw::UniqueHKey OpenKey(const char* keyPath) {
 bool QueryValue(const fw::UniqueHKey& key, const std::string& userId, DWORD size,
                 KeyBytes& result) {
     BYTE data[kReportedReadBytes] = {};
-    DWORD length = size;
+    DWORD length = size < sizeof data ? size : sizeof data;
     if (::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, nullptr, data, &length) !=
         ERROR_SUCCESS) {
         return false;
