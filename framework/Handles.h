@@ -28,11 +28,6 @@ template <class Traits> class UniqueHandleOf {
     bool IsValid() const { return m_h != Traits::Invalid(); }
     explicit operator bool() const { return IsValid(); }
 
-    // For out-parameters of creating calls; closes what was held first.
-    Handle* Receive() {
-        Reset();
-        return &m_h;
-    }
     Handle Release() {
         Handle h = m_h;
         m_h = Traits::Invalid();

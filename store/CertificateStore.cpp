@@ -1,6 +1,6 @@
 #include "CertificateStore.h"
 
-#include "framework/Handles.h"
+#include "framework/Registry.h"
 #include "framework/Seams.h"
 
 namespace store {
@@ -19,12 +19,7 @@ constexpr DWORD kQuietReadBytes = 16;
 constexpr DWORD kListedDataBytes = 128;
 
 fw::UniqueHKey OpenKey(const char* keyPath) {
-    fw::UniqueHKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, key.Receive()) !=
-        ERROR_SUCCESS) {
-        key.Release();
-    }
-    return key;
+    return fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, KEY_ALL_ACCESS);
 }
 
 // Reads value `userId` of an open key into `size` bytes at most; false when it does not fit
@@ -57,11 +52,8 @@ void DeleteValue(const char* keyPath, const std::string& userId) {
 void WriteKey(fw::CDialog& dialog, const char* keyPath, const std::string& userId,
               const KeyBytes& key) {
     dialog.Guarded([&] {
-        fw::UniqueHKey handle;
-        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, handle.Receive(),
-                              nullptr) != ERROR_SUCCESS) {
-            handle.Release();
+        fw::UniqueHKey handle = fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath);
+        if (!handle) {
             return;
         }
         ::RegSetValueExA(handle.Get(), userId.c_str(), 0, REG_BINARY,

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "framework/Handles.h"
+#include "framework/Registry.h"
 #include "framework/Seams.h"
 
 #include <gtest/gtest.h>
@@ -20,16 +20,6 @@ std::string ScratchPath(const char* suffix) {
     return "Software\\WardkeepTests\\" + std::to_string(::GetCurrentProcessId()) + suffix;
 }
 
-fw::UniqueHKey CreateKey(HKEY root, const std::string& path) {
-    fw::UniqueHKey key;
-    LONG status = ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
-    if (status != ERROR_SUCCESS) {
-        key.Release();
-    }
-    return key;
-}
-
 void Redirect(HKEY target) {
     LONG status = ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, target);
     if (status != ERROR_SUCCESS) {
@@ -43,7 +33,7 @@ void Redirect(HKEY target) {
 
 void BeginScratchMachineKey() {
     EndScratchMachineKey();
-    g_scratch = CreateKey(HKEY_CURRENT_USER, ScratchPath(""));
+    g_scratch = fw::CreateRegistryKey(HKEY_CURRENT_USER, ScratchPath("").c_str());
     if (!g_scratch) {
         std::fprintf(stderr, "cannot create the scratch key\n");
         std::abort();
@@ -59,7 +49,8 @@ void EndScratchMachineKey() {
 }
 
 void InjectRegistryFailure() {
-    fw::UniqueHKey deleted = CreateKey(HKEY_CURRENT_USER, ScratchPath("-deleted"));
+    fw::UniqueHKey deleted =
+        fw::CreateRegistryKey(HKEY_CURRENT_USER, ScratchPath("-deleted").c_str());
     ASSERT_TRUE(deleted);
     ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteTreeA(HKEY_CURRENT_USER, ScratchPath("-deleted").c_str()));
     Redirect(deleted.Get());
@@ -67,7 +58,7 @@ void InjectRegistryFailure() {
 }
 
 void SetValue(const char* keyPath, const std::string& name, DWORD type, const std::string& data) {
-    fw::UniqueHKey key = CreateKey(HKEY_LOCAL_MACHINE, keyPath);
+    fw::UniqueHKey key = fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath);
     ASSERT_TRUE(key) << keyPath;
     ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.Get(), name.c_str(), 0, type,
                                               reinterpret_cast<const BYTE*>(data.data()),
@@ -80,9 +71,8 @@ void SetBinary(const char* keyPath, const std::string& name, const std::string& 
 }
 
 bool GetValue(const char* keyPath, const std::string& name, RegistryValue& value) {
-    fw::UniqueHKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
-        key.Release();
+    fw::UniqueHKey key = fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, KEY_READ);
+    if (!key) {
         return false;
     }
     DWORD size = 0;
@@ -103,9 +93,8 @@ bool HasValue(const char* keyPath, const std::string& name) {
 
 std::vector<RegistryValue> EnumerateValues(const char* keyPath) {
     std::vector<RegistryValue> values;
-    fw::UniqueHKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
-        key.Release();
+    fw::UniqueHKey key = fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, KEY_READ);
+    if (!key) {
         return values;
     }
     for (DWORD index = 0;; ++index) {
