@@ -23,7 +23,6 @@ if [ -z "${WARDKEEP_SCREENSHOT_DISPLAY:-}" ]; then
 fi
 
 wine_run() { "$build/wine-run.sh" "$@"; }
-lockwell='HKLM\SOFTWARE\Lockwell'
 users='HKLM\SOFTWARE\Lockwell\Users_lkw_20'
 cookies='HKLM\SOFTWARE\Lockwell\Cookies_lkw_20'
 # user ID, user key bytes, cookie bytes (hex)
@@ -34,27 +33,18 @@ certificates=(
     "s.okafor 1b6e8f3da9c2074e5f1d3b8a6c9e2d47 e5172b9c"
 )
 program_pid=""
-declare -A created=() # the keys that this script creates, and so deletes again
 shot="$(mktemp -d)"
 
 stop_wine() { WINEPREFIX="$build/wineprefix" wineserver -k 2>/dev/null || true; }
 
+# The prefix is the build tree's own: removing the sample values is all the tidying it needs.
 cleanup() {
     if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
         kill "$program_pid" 2>/dev/null || true
     fi
-    if [ -n "${created[$lockwell]:-}" ]; then
-        wine_run reg delete "$lockwell" /f >/dev/null 2>&1 || true
-    fi
-    for key in "$users" "$cookies"; do
-        if [ -n "${created[$lockwell]:-}" ]; then
-            break
-        elif [ -n "${created[$key]:-}" ]; then
-            wine_run reg delete "$key" /f >/dev/null 2>&1 || true
-            continue
-        fi
-        for certificate in "${certificates[@]}"; do
-            read -r user_id _ <<<"$certificate"
+    for certificate in "${certificates[@]}"; do
+        read -r user_id _ <<<"$certificate"
+        for key in "$users" "$cookies"; do
             wine_run reg delete "$key" /v "$user_id" /f >/dev/null 2>&1 || true
         done
     done
@@ -66,9 +56,6 @@ cleanup() {
 stop_wine
 trap cleanup EXIT
 
-for key in "$lockwell" "$users" "$cookies"; do
-    wine_run reg query "$key" >/dev/null 2>&1 || created[$key]=1
-done
 for certificate in "${certificates[@]}"; do
     read -r user_id user_key cookie <<<"$certificate"
     wine_run reg add "$users" /v "$user_id" /t REG_BINARY /d "$user_key" /f >/dev/null
