@@ -31,10 +31,23 @@ HWND PlatformHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR dat
     return htmlHelpA(caller, file, command, data);
 }
 
+void PlatformPause(DWORD milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+void PlatformShowCursor(const char* systemCursor) {
+    ::SetCursor(::LoadCursorA(nullptr, systemCursor));
+}
+
+void PlatformSystemTime(SYSTEMTIME* now) {
+    ::GetSystemTime(now);
+}
+
 } // namespace
 
 Seams PlatformSeams() {
-    return Seams{&PlatformMessageBox, &PlatformHtmlHelp};
+    return Seams{&PlatformMessageBox, &PlatformHtmlHelp, &PlatformPause, &PlatformShowCursor,
+                 &PlatformSystemTime};
 }
 
 Seams& CurrentSeams() {

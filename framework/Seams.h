@@ -1,6 +1,6 @@
 // Every call the program makes to a platform facility that a test must be able to replace:
-// the message box and the HTML Help call. Product code calls through these pointers only;
-// tests swap them for recorders and restore the defaults afterwards.
+// the message box, the HTML Help call, the pause, the cursor and the clock. Product code calls
+// through these pointers only; tests swap them for recorders and restore the defaults afterwards.
 #pragma once
 
 #include "Win32.h"
@@ -9,15 +9,42 @@ namespace fw {
 
 using MessageBoxFn = int (*)(HWND owner, const char* text, const char* caption, UINT type);
 using HtmlHelpFn = HWND (*)(HWND caller, const char* file, UINT command, DWORD_PTR data);
+// Blocks the program for `milliseconds`, message handling included.
+using PauseFn = void (*)(DWORD milliseconds);
+// Shows one of the system's cursors (IDC_WAIT, IDC_ARROW).
+using ShowCursorFn = void (*)(const char* systemCursor);
+// The current time in UTC.
+using SystemTimeFn = void (*)(SYSTEMTIME* now);
 
 struct Seams {
     MessageBoxFn messageBox;
     HtmlHelpFn htmlHelp;
+    PauseFn pause;
+    ShowCursorFn showCursor;
+    SystemTimeFn systemTime;
 };
 
 // The live set of seams; starts with the platform's own functions.
 Seams& CurrentSeams();
 // The platform's own functions, for restoring after a test.
 Seams PlatformSeams();
+
+// Shows the wait cursor from construction until Restore or destruction, which show the arrow.
+class CWaitCursor {
+  public:
+    CWaitCursor() { CurrentSeams().showCursor(IDC_WAIT); }
+    ~CWaitCursor() { Restore(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+    void Restore() {
+        if (!m_restored) {
+            m_restored = true;
+            CurrentSeams().showCursor(IDC_ARROW);
+        }
+    }
+
+  private:
+    bool m_restored = false;
+};
 
 } // namespace fw

@@ -15,6 +15,7 @@ const char kCookiesPath[] = "SOFTWARE\\Lockwell\\Cookies_lkw_20";
 namespace {
 
 fw::UniqueHKey g_scratch;
+fw::UniqueHKey g_deleted; // the redirection target while the registry fails
 
 std::string ScratchPath(const char* suffix) {
     return "Software\\WardkeepTests\\" + std::to_string(::GetCurrentProcessId()) + suffix;
@@ -44,17 +45,21 @@ void BeginScratchMachineKey() {
 void EndScratchMachineKey() {
     Redirect(nullptr);
     g_scratch.Reset();
+    g_deleted.Reset();
     ::RegDeleteTreeA(HKEY_CURRENT_USER, ScratchPath("").c_str());
     ::RegDeleteTreeA(HKEY_CURRENT_USER, ScratchPath("-deleted").c_str());
 }
 
 void InjectRegistryFailure() {
-    fw::UniqueHKey deleted =
-        fw::CreateRegistryKey(HKEY_CURRENT_USER, ScratchPath("-deleted").c_str());
-    ASSERT_TRUE(deleted);
+    g_deleted = fw::CreateRegistryKey(HKEY_CURRENT_USER, ScratchPath("-deleted").c_str());
+    ASSERT_TRUE(g_deleted);
     ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteTreeA(HKEY_CURRENT_USER, ScratchPath("-deleted").c_str()));
-    Redirect(deleted.Get());
-    g_scratch = std::move(deleted);
+    Redirect(g_deleted.Get());
+}
+
+void LiftRegistryFailure() {
+    Redirect(g_scratch.Get());
+    g_deleted.Reset();
 }
 
 void SetValue(const char* keyPath, const std::string& name, DWORD type, const std::string& data) {
@@ -135,6 +140,11 @@ HelpRecorder& HelpCalls() {
     return recorder;
 }
 
+TimelineRecorder& Timeline() {
+    static TimelineRecorder recorder;
+    return recorder;
+}
+
 namespace {
 
 int RecordMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
@@ -153,12 +163,36 @@ HWND RecordHelp(HWND caller, const char* file, UINT command, DWORD_PTR) {
     return HelpCalls().result;
 }
 
+void RecordEvent(const std::string& event) {
+    Timeline().events.push_back(event);
+    if (Timeline().hook) {
+        Timeline().hook(event);
+    }
+}
+
+void RecordPause(DWORD milliseconds) {
+    RecordEvent("pause " + std::to_string(milliseconds));
+}
+
+void RecordCursor(const char* systemCursor) {
+    RecordEvent(systemCursor == IDC_WAIT    ? "cursor wait"
+                : systemCursor == IDC_ARROW ? "cursor arrow"
+                                            : "cursor other");
+}
+
+void RecordClock(SYSTEMTIME* now) {
+    *now = Timeline().now;
+    RecordEvent("clock");
+}
+
 } // namespace
 
 void InstallRecorders() {
     MessageBoxes() = MessageBoxRecorder();
     HelpCalls() = HelpRecorder();
-    fw::CurrentSeams() = fw::Seams{&RecordMessageBox, &RecordHelp};
+    Timeline() = TimelineRecorder();
+    fw::CurrentSeams() =
+        fw::Seams{&RecordMessageBox, &RecordHelp, &RecordPause, &RecordCursor, &RecordClock};
 }
 
 void RemoveRecorders() {

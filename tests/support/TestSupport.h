@@ -22,8 +22,10 @@ void BeginScratchMachineKey();
 // Undoes the redirection and deletes the scratch key. Called after every test.
 void EndScratchMachineKey();
 // Makes every later create, open or write under HKEY_LOCAL_MACHINE fail (the redirection
-// target becomes a deleted key). Undone by EndScratchMachineKey.
+// target becomes a deleted key), until LiftRegistryFailure or the end of the test.
 void InjectRegistryFailure();
+// Points HKEY_LOCAL_MACHINE at the scratch key again, as it was before the failure.
+void LiftRegistryFailure();
 
 struct RegistryValue {
     std::string name;
@@ -75,6 +77,17 @@ struct HelpRecorder {
     HWND result = reinterpret_cast<HWND>(static_cast<INT_PTR>(1));
 };
 HelpRecorder& HelpCalls();
+
+// Records the pauses, cursor changes and clock readings in the order they happen, as
+// "pause 3000", "cursor wait", "cursor arrow" and "clock". The clock reads `now`; `hook`, when
+// set, runs after each event is recorded, so a test can look at the store at that moment or
+// change it.
+struct TimelineRecorder {
+    std::vector<std::string> events;
+    SYSTEMTIME now = {2026, 12, 2, 8, 19, 45, 30, 123};
+    std::function<void(const std::string& event)> hook;
+};
+TimelineRecorder& Timeline();
 
 // Installs the recorders (emptied) as the seams; restores the platform's afterwards.
 void InstallRecorders();
