@@ -56,16 +56,15 @@ std::string LoadResourceString(UINT id) {
     return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-int FrameworkMessageBox(const char* text, UINT type) {
+int FrameworkMessageBox(const char* text, UINT type, HWND owner) {
     if ((type & MB_ICONMASK) == 0) {
         type |= MB_ICONEXCLAMATION;
     }
     CWinApp* app = CWinApp::Current();
-    HWND owner = nullptr;
     const char* caption = "";
     if (app != nullptr) {
         caption = app->Name().c_str();
-        if (app->MainWindow() != nullptr) {
+        if (owner == nullptr && app->MainWindow() != nullptr) {
             owner = app->MainWindow()->GetSafeHwnd();
         }
     }

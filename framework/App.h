@@ -44,9 +44,10 @@ HINSTANCE ResourceHandle();
 // Loads string resource `id`; empty when there is none.
 std::string LoadResourceString(UINT id);
 
-// The framework message box: caption is the application's name, owner the main window;
-// a style that names no icon gets the exclamation icon.
-int FrameworkMessageBox(const char* text, UINT type = MB_OK);
+// The framework message box: caption is the application's name; owner is `owner`, the window the
+// user is working in, or the main window when that is null; a style that names no icon gets the
+// exclamation icon.
+int FrameworkMessageBox(const char* text, UINT type = MB_OK, HWND owner = nullptr);
 
 // Starts the framework: common controls for the dialogs. Called once by the entry point.
 void InitFramework();

@@ -23,7 +23,11 @@ class CWnd {
     HWND m_hWnd = nullptr;
 };
 
-class CEdit : public CWnd {};
+class CEdit : public CWnd {
+  public:
+    // Lets the user type at most `maxChars` characters (text set by the program is not limited).
+    void SetLimitText(int maxChars) const { ::SendMessageA(m_hWnd, EM_LIMITTEXT, maxChars, 0); }
+};
 
 // An ANSI list-view control.
 class CListCtrl : public CWnd {

@@ -2,6 +2,7 @@
 
 #include "App.h"
 #include "Exceptions.h"
+#include "Seams.h"
 
 #include <cstdio>
 
@@ -13,10 +14,22 @@ bool ModifierKeyHeld() {
            ::GetKeyState(VK_MENU) < 0;
 }
 
-// Command ids that menus, accelerators and buttons send; other WM_COMMAND codes are control
-// notifications such as EN_CHANGE.
-bool IsCommandCode(UINT code) {
-    return code == 0 || code == 1;
+// A menu (code 0) or an accelerator (code 1) sends no control; a button sends BN_CLICKED. Every
+// other WM_COMMAND is a control's notification, such as EN_CHANGE or a list box's LBN_SELCHANGE
+// (code 1 as well).
+bool IsCommand(WPARAM wParam, LPARAM lParam) {
+    UINT code = HIWORD(wParam);
+    return lParam == 0 ? code == 0 || code == 1 : code == BN_CLICKED;
+}
+
+// Where help requests go: the main window runs the help command for every dialog.
+HWND HelpCommandTarget(HWND dialog) {
+    CWinApp* app = CWinApp::Current();
+    if (app != nullptr && app->MainWindow() != nullptr &&
+        app->MainWindow()->GetSafeHwnd() != nullptr) {
+        return app->MainWindow()->GetSafeHwnd();
+    }
+    return dialog;
 }
 
 } // namespace
@@ -40,7 +53,11 @@ void CDialog::OnException(const std::exception& e) noexcept {
     GetErrorMessage(e, errorText, sizeof errorText);
     char message[sizeof errorText + 128];
     std::snprintf(message, sizeof message, "%s::OnException(): %s", ClassName(), errorText);
-    FrameworkMessageBox(message, MB_OK);
+    FrameworkMessageBox(message, MB_OK, m_hWnd);
+}
+
+void CDialog::ShowMessage(const char* text, const char* caption) {
+    CurrentSeams().messageBox(m_hWnd, text, caption, MB_OK);
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -72,7 +89,7 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return OnInitDialog();
     case WM_COMMAND: {
         UINT id = LOWORD(wParam);
-        if (!IsCommandCode(HIWORD(wParam))) {
+        if (!IsCommand(wParam, lParam)) {
             break;
         }
         if (OnCommand(id)) {
@@ -96,7 +113,7 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_HELP:
         if (!ModifierKeyHeld()) {
-            ::SendMessageA(m_hWnd, WM_COMMAND, kHelpCommand, 0);
+            ::SendMessageA(HelpCommandTarget(m_hWnd), WM_COMMAND, kHelpCommand, 0);
             return TRUE;
         }
         break;

@@ -5,6 +5,7 @@
 
 #include "Controls.h"
 #include "Exceptions.h"
+#include "Reporter.h"
 
 #include <cstddef>
 #include <exception>
@@ -14,7 +15,9 @@ namespace fw {
 // The framework's help command: the "&Help" menu item, and WM_HELP without Shift/Ctrl/Alt.
 constexpr UINT kHelpCommand = 57670;
 
-class CDialog : public CWnd {
+// A dialog reports the exceptions of its handlers, and of the operations that run on its behalf,
+// in message boxes that it owns.
+class CDialog : public CWnd, public IReporter {
   public:
     // `parent` null: the application's main window owns the dialog.
     explicit CDialog(UINT templateId, CWnd* parent = nullptr);
@@ -31,22 +34,10 @@ class CDialog : public CWnd {
     virtual const char* ClassName() const = 0;
 
     // Shows "<ClassName>::OnException(): <error text>" (text cut to 254 characters) in a
-    // framework message box. Allocates nothing.
-    virtual void OnException(const std::exception& e) noexcept;
-
-    // Runs `action`; an exception from it is reported through OnException and ends the action.
-    // Returns whether the action ran to its end.
-    template <class Action> bool Guarded(Action&& action) noexcept {
-        try {
-            action();
-            return true;
-        } catch (const std::exception& e) {
-            OnException(e);
-        } catch (...) {
-            OnException(CFrameworkException());
-        }
-        return false;
-    }
+    // framework message box owned by this dialog while it is open. Allocates nothing.
+    void OnException(const std::exception& e) noexcept override;
+    // A message box with an OK button and no icon, owned by this dialog.
+    void ShowMessage(const char* text, const char* caption) override;
 
   protected:
     // Binds the dialog's controls to their views; runs before OnInitDialog.
@@ -55,7 +46,7 @@ class CDialog : public CWnd {
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
-    // A menu, accelerator or button command; returns whether the class handles it.
+    // A menu or accelerator command or a button click; returns whether the class handles it.
     virtual bool OnCommand(UINT id) {
         (void)id;
         return false;

@@ -15,9 +15,9 @@ UniqueHKey OpenRegistryKey(HKEY root, const char* path, REGSAM access) {
     return KeptOnSuccess(status, key);
 }
 
-UniqueHKey CreateRegistryKey(HKEY root, const char* path) {
+UniqueHKey CreateRegistryKey(HKEY root, const char* path, REGSAM access) {
     HKEY key = nullptr;
-    LONG status = ::RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+    LONG status = ::RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
                                     nullptr, &key, nullptr);
     return KeptOnSuccess(status, key);
 }

@@ -9,7 +9,8 @@ namespace fw {
 // Opens the existing key `path` under `root` with `access`.
 UniqueHKey OpenRegistryKey(HKEY root, const char* path, REGSAM access);
 
-// Opens `path` under `root` with full access, creating it and any missing parent keys.
-UniqueHKey CreateRegistryKey(HKEY root, const char* path);
+// Opens `path` under `root` with `access` (full access unless told), creating it and any missing
+// parent keys.
+UniqueHKey CreateRegistryKey(HKEY root, const char* path, REGSAM access = KEY_ALL_ACCESS);
 
 } // namespace fw

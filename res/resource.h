@@ -7,6 +7,8 @@
 
 // Dialogs
 #define IDD_WARDKEEP_DIALOG 102
+#define IDD_NEW_CERTIFICATE 134
+#define IDD_CHANGE_PASSWORD 148
 
 // Menus
 #define IDR_MAINMENU 130
@@ -24,6 +26,15 @@
 #define IDC_CERTIFICATE_LIST 1011
 #define IDC_CREATED_DATE 1002
 #define IDC_EXPIRE_DATE 1003
+
+// Controls of the New Certificate dialog (its user ID field is IDC_USER_ID too)
+#define IDC_PASSWORD 1008
+#define IDC_RETYPED_PASSWORD 1009
+
+// Controls of the Change Password dialog
+#define IDC_OLD_PASSWORD 1018
+#define IDC_NEW_PASSWORD 1019
+#define IDC_RETYPED_NEW_PASSWORD 1020
 
 // Menu commands
 #define IDM_CHANGE_PASSWORD 32771

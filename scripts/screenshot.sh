@@ -45,7 +45,7 @@ cleanup() {
     for certificate in "${certificates[@]}"; do
         read -r user_id _ <<<"$certificate"
         for key in "$users" "$cookies"; do
-            wine_run reg delete "$key" /v "$user_id" /f >/dev/null 2>&1 || true
+            wine_run reg delete "$key" /v "$user_id" /f /reg:32 >/dev/null 2>&1 || true
         done
     done
     rm -rf "$shot"
@@ -58,8 +58,8 @@ trap cleanup EXIT
 
 for certificate in "${certificates[@]}"; do
     read -r user_id user_key cookie <<<"$certificate"
-    wine_run reg add "$users" /v "$user_id" /t REG_BINARY /d "$user_key" /f >/dev/null
-    wine_run reg add "$cookies" /v "$user_id" /t REG_BINARY /d "$cookie" /f >/dev/null
+    wine_run reg add "$users" /v "$user_id" /t REG_BINARY /d "$user_key" /f /reg:32 >/dev/null
+    wine_run reg add "$cookies" /v "$user_id" /t REG_BINARY /d "$cookie" /f /reg:32 >/dev/null
 done
 
 wine_run "$build/wardkeep.exe" &

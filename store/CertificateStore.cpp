@@ -1,7 +1,6 @@
 #include "CertificateStore.h"
 
 #include "framework/Registry.h"
-#include "framework/Seams.h"
 
 namespace store {
 
@@ -18,8 +17,11 @@ constexpr DWORD kReportedReadBytes = 128;
 constexpr DWORD kQuietReadBytes = 16;
 constexpr DWORD kListedDataBytes = 128;
 
+// Every key of the store is opened with full access, in the registry's 32-bit view.
+constexpr REGSAM kStoreAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
+
 fw::UniqueHKey OpenKey(const char* keyPath) {
-    return fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, KEY_ALL_ACCESS);
+    return fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
 }
 
 // Reads value `userId` of an open key into `size` bytes at most; false when it does not fit
@@ -32,11 +34,7 @@ bool QueryValue(const fw::UniqueHKey& key, const std::string& userId, DWORD size
         ERROR_SUCCESS) {
         return false;
     }
-    DWORD end = 0;
-    while (end < length && data[end] != 0) {
-        ++end;
-    }
-    result.assign(reinterpret_cast<const char*>(data), end);
+    result = KeyBytes(data, length);
     return true;
 }
 
@@ -49,22 +47,23 @@ void DeleteValue(const char* keyPath, const std::string& userId) {
 
 } // namespace
 
-void WriteKey(fw::CDialog& dialog, const char* keyPath, const std::string& userId,
+bool WriteKey(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
               const KeyBytes& key) {
-    dialog.Guarded([&] {
-        fw::UniqueHKey handle = fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath);
-        if (!handle) {
-            return;
-        }
-        ::RegSetValueExA(handle.Get(), userId.c_str(), 0, REG_BINARY,
-                         reinterpret_cast<const BYTE*>(key.data()), static_cast<DWORD>(key.size()));
+    bool written = false;
+    reporter.Guarded([&] {
+        fw::UniqueHKey handle = fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
+        written = handle && ::RegSetValueExA(handle.Get(), userId.c_str(), 0, REG_BINARY,
+                                             reinterpret_cast<const BYTE*>(key.Data()),
+                                             static_cast<DWORD>(key.Size())) == ERROR_SUCCESS;
     });
+    return written;
 }
 
-KeyBytes ReadKeyReported(fw::CDialog& owner, const char* keyPath, const std::string& userId) {
+std::optional<KeyBytes> ReadKeyReported(fw::IReporter& reporter, const char* keyPath,
+                                        const std::string& userId) {
     const char* failure = "User Keys Not Found";
     KeyBytes result;
-    owner.Guarded([&] {
+    reporter.Guarded([&] {
         fw::UniqueHKey key = OpenKey(keyPath);
         if (!key) {
             return;
@@ -72,24 +71,21 @@ KeyBytes ReadKeyReported(fw::CDialog& owner, const char* keyPath, const std::str
         failure = QueryValue(key, userId, kReportedReadBytes, result) ? nullptr : "User Not Found";
     });
     if (failure != nullptr) {
-        fw::CurrentSeams().messageBox(owner.GetSafeHwnd(), failure, "Unexpected Error!", MB_OK);
-        result.clear();
+        reporter.ShowMessage(failure, "Unexpected Error!");
+        return std::nullopt;
     }
     return result;
 }
 
-KeyBytes ReadKeyQuiet(fw::CDialog& dialog, const char* keyPath, const std::string& userId) {
+KeyBytes ReadKeyQuiet(fw::IReporter& reporter, const char* keyPath, const std::string& userId) {
     KeyBytes result;
-    bool finished = dialog.Guarded([&] {
+    bool finished = reporter.Guarded([&] {
         fw::UniqueHKey key = OpenKey(keyPath);
         if (key) {
             QueryValue(key, userId, kQuietReadBytes, result);
         }
     });
-    if (!finished) {
-        result.clear();
-    }
-    return result;
+    return finished ? result : KeyBytes();
 }
 
 void DeleteCertificate(const std::string& userId) {
@@ -97,9 +93,9 @@ void DeleteCertificate(const std::string& userId) {
     DeleteValue(kCookiesKeyUpper, userId);
 }
 
-std::vector<std::string> ListUserIds(fw::CDialog& dialog) {
+std::vector<std::string> ListUserIds(fw::IReporter& reporter) {
     std::vector<std::string> userIds;
-    dialog.Guarded([&] {
+    reporter.Guarded([&] {
         fw::UniqueHKey key = OpenKey(kUsersKeyUpper);
         DWORD count = 0;
         if (!key ||

@@ -25,6 +25,14 @@ class StoreTest : public testing::Test {
     static std::string OutOfMemoryReport() { return "CWardkeepDlg::OnException(): Out of memory."; }
 };
 
+// The bytes read, or "<none>" when the reported read failed.
+std::string Reported(const std::optional<store::KeyBytes>& key) {
+    return key ? key->Bytes() : "<none>";
+}
+std::string Quiet(const store::KeyBytes& key) {
+    return key.Bytes();
+}
+
 // ---- Listing --------------------------------------------------------------------------------
 
 struct ListingCase : NamedCase {
@@ -127,8 +135,8 @@ TEST_F(StoreTest, MemoryExhaustionWhileListingKeepsTheNamesReadBeforeIt) {
 // ---- Writing --------------------------------------------------------------------------------
 
 TEST_F(StoreTest, WriteCreatesTheKeysAndStoresExactlyTheKeyBytes) {
-    store::WriteKey(dialog, store::kUsersKey, "alice", k16Bytes);
-    store::WriteKey(dialog, store::kCookiesKey, "alice", "");
+    EXPECT_TRUE(store::WriteKey(dialog, store::kUsersKey, "alice", store::KeyBytes(k16Bytes)));
+    EXPECT_TRUE(store::WriteKey(dialog, store::kCookiesKey, "alice", store::KeyBytes()));
     RegistryValue user, cookie;
     ASSERT_TRUE(GetValue(kUsersPath, "alice", user));
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), user.type);
@@ -139,24 +147,26 @@ TEST_F(StoreTest, WriteCreatesTheKeysAndStoresExactlyTheKeyBytes) {
 }
 
 TEST_F(StoreTest, WriteReplacesDataAndLengthUnderAnySpellingOfTheName) {
-    store::WriteKey(dialog, store::kUsersKey, "zeta", k16Bytes);
-    store::WriteKey(dialog, store::kUsersKey, "ZETA", "\x05\x06");
+    store::WriteKey(dialog, store::kUsersKey, "zeta", store::KeyBytes(k16Bytes));
+    store::WriteKey(dialog, store::kUsersKey, "ZETA", store::KeyBytes("\x05\x06"));
     std::vector<RegistryValue> values = EnumerateValues(kUsersPath);
     ASSERT_EQ(1u, values.size());
     EXPECT_EQ("\x05\x06", values[0].data);
 }
 
 TEST_F(StoreTest, WriteOfAnEmptyUserIdSetsTheUnnamedValue) {
-    store::WriteKey(dialog, store::kUsersKey, "", "\x42");
+    store::WriteKey(dialog, store::kUsersKey, "", store::KeyBytes("\x42"));
     RegistryValue value;
     ASSERT_TRUE(GetValue(kUsersPath, "", value));
     EXPECT_EQ("\x42", value.data);
 }
 
-TEST_F(StoreTest, WriteFailureIsSilent) {
+TEST_F(StoreTest, AFailedWriteSaysSoWithoutAMessage) {
     InjectRegistryFailure();
-    store::WriteKey(dialog, store::kUsersKey, "alice", k16Bytes);
+    EXPECT_FALSE(store::WriteKey(dialog, store::kUsersKey, "alice", store::KeyBytes(k16Bytes)));
     EXPECT_TRUE(MessageBoxes().calls.empty());
+    LiftRegistryFailure();
+    EXPECT_FALSE(HasValue(kUsersPath, "alice"));
 }
 
 // ---- Reading --------------------------------------------------------------------------------
@@ -175,10 +185,10 @@ TEST_P(ReadKeyTest, ReadsUpToTheFirstZeroWithinTheBufferLimit) {
     const ReadCase& c = GetParam();
     SetValue(kUsersPath, "Alice", c.type, c.stored);
 
-    EXPECT_EQ(c.quiet, store::ReadKeyQuiet(dialog, store::kUsersKey, "ALICE"));
+    EXPECT_EQ(c.quiet, Quiet(store::ReadKeyQuiet(dialog, store::kUsersKey, "ALICE")));
     EXPECT_TRUE(MessageBoxes().calls.empty());
 
-    EXPECT_EQ(c.reported, store::ReadKeyReported(dialog, store::kUsersKey, "alice"));
+    EXPECT_EQ(c.reported, Reported(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
     if (c.reportedMessage == nullptr) {
         EXPECT_TRUE(MessageBoxes().calls.empty());
     } else {
@@ -205,17 +215,17 @@ INSTANTIATE_TEST_SUITE_P(
                  nullptr},
         ReadCase{
             {"BufferFull"}, REG_BINARY, std::string(128, 'x'), "", std::string(128, 'x'), nullptr},
-        ReadCase{{"TooLong"}, REG_BINARY, std::string(129, 'x'), "", "", "User Not Found"}),
+        ReadCase{{"TooLong"}, REG_BINARY, std::string(129, 'x'), "", "<none>", "User Not Found"}),
     CaseName<ReadCase>);
 
 TEST_F(StoreTest, ReportedReadTellsWhetherTheKeyOrTheValueIsMissing) {
-    EXPECT_EQ("", store::ReadKeyReported(dialog, store::kUsersKey, "alice"));
+    EXPECT_EQ("<none>", Reported(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
     SetBinary(kUsersPath, "bob", "\x01");
-    EXPECT_EQ("", store::ReadKeyReported(dialog, store::kUsersKey, "alice"));
+    EXPECT_EQ("<none>", Reported(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
     ASSERT_EQ(2u, MessageBoxes().calls.size());
     EXPECT_EQ("User Keys Not Found", MessageBoxes().calls[0].text);
     EXPECT_EQ("User Not Found", MessageBoxes().calls[1].text);
-    EXPECT_EQ("", store::ReadKeyQuiet(dialog, store::kUsersKey, "alice"));
+    EXPECT_EQ("", Quiet(store::ReadKeyQuiet(dialog, store::kUsersKey, "alice")));
     EXPECT_EQ(2u, MessageBoxes().calls.size());
 }
 
@@ -236,7 +246,7 @@ TEST_F(StoreTest, MemoryExhaustionInAReadIsReportedAndGivesTheEmptyKey) {
     SetBinary(kCookiesPath, "alice", k16Bytes);
     {
         FailingAllocation failure(0);
-        EXPECT_EQ("", store::ReadKeyReported(dialog, store::kUsersKey, "alice"));
+        EXPECT_EQ("<none>", Reported(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
     }
     ASSERT_EQ(2u, MessageBoxes().calls.size());
     EXPECT_EQ(OutOfMemoryReport(), MessageBoxes().calls[0].text);
@@ -245,7 +255,7 @@ TEST_F(StoreTest, MemoryExhaustionInAReadIsReportedAndGivesTheEmptyKey) {
     MessageBoxes().calls.clear();
     {
         FailingAllocation failure(0);
-        EXPECT_EQ("", store::ReadKeyQuiet(dialog, store::kCookiesKey, "alice"));
+        EXPECT_EQ("", Quiet(store::ReadKeyQuiet(dialog, store::kCookiesKey, "alice")));
     }
     ASSERT_EQ(1u, MessageBoxes().calls.size());
     EXPECT_EQ(OutOfMemoryReport(), MessageBoxes().calls[0].text);

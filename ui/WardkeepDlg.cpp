@@ -1,5 +1,8 @@
 #include "WardkeepDlg.h"
 
+#include "ChangePwd.h"
+#include "NewCertificate.h"
+
 #include "framework/App.h"
 #include "framework/Help.h"
 #include "framework/Seams.h"
@@ -7,7 +10,9 @@
 #include "store/CertificateStore.h"
 
 const fw::CommandEntry<CWardkeepDlg> CWardkeepDlg::kCommands[] = {
+    {IDM_NEW_CERTIFICATE, &CWardkeepDlg::CreateCertificate},
     {IDM_DELETE_CERTIFICATE, &CWardkeepDlg::RemoveCertificate},
+    {IDM_CHANGE_PASSWORD, &CWardkeepDlg::ChangePassword},
     {IDM_HELP, &CWardkeepDlg::ShowHelp},
 };
 
@@ -93,6 +98,19 @@ void CWardkeepDlg::RemoveCertificate() {
     }
     store::DeleteCertificate(m_userId.GetWindowText(store::kMaxListedUserIdChars));
     RefreshCertificateList();
+}
+
+void CWardkeepDlg::CreateCertificate() {
+    CNewCertificate dialog;
+    if (dialog.DoModal() == IDOK) {
+        RefreshCertificateList();
+    }
+}
+
+// The list shows no password, so it is not refreshed.
+void CWardkeepDlg::ChangePassword() {
+    CChangePwd dialog(*this);
+    dialog.DoModal();
 }
 
 void CWardkeepDlg::ShowHelp() {

@@ -29,7 +29,9 @@ class CWardkeepDlg : public fw::CMappedDialog<CWardkeepDlg> {
     static const fw::CommandEntry<CWardkeepDlg> kCommands[];
     static const fw::NotificationEntry<CWardkeepDlg> kNotifications[];
 
+    void CreateCertificate();
     void RemoveCertificate();
+    void ChangePassword();
     void ShowHelp();
     void OnListClick(const NMHDR& header);
     void OnListKeyDown(const NMHDR& header);

@@ -3,6 +3,7 @@
 // mouse and keyboard would cause, and checks what the window shows and what the registry holds.
 #include "E2eEnvironment.h"
 
+#include <bcrypt.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -15,17 +16,29 @@ namespace {
 // The program as a user and the rest of the system see it.
 constexpr int kUserIdEdit = 1010;
 constexpr int kCertificateList = 1011;
+constexpr WPARAM kChangePasswordCommand = 32771;
 constexpr WPARAM kDeleteCertificateCommand = 32774;
+constexpr WPARAM kNewCertificateCommand = 32776;
 constexpr WPARAM kExitCommand = IDOK; // the "&Exit" menu item
 constexpr int kMessageBoxText = 0xFFFF;
+// New Certificate fields, then Change Password fields.
+constexpr int kNewUserId = 1010, kNewPassword = 1008, kNewRetyped = 1009;
+constexpr int kOldPassword = 1018, kChangedPassword = 1019, kChangedRetyped = 1020;
 const char kLockwellKey[] = "SOFTWARE\\Lockwell";
 const char kUsersKey[] = "SOFTWARE\\Lockwell\\Users_lkw_20";
 const char kCookiesKey[] = "SOFTWARE\\Lockwell\\Cookies_lkw_20";
+// Where a 64-bit view sees the 32-bit view's Users key: the store lives in the 32-bit view,
+// where the product's other programs, all 32-bit, read it.
+const char kUsersKeyPhysical[] = "SOFTWARE\\Wow6432Node\\Lockwell\\Users_lkw_20";
+constexpr REGSAM kStoreView = KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 const char kDeleteQuestion[] = "Do you really want to delete\nthis certificate? Any files\n"
                                "previously encrypted with this\nkey will not be recoverable!";
 
-// Neither in byte order nor in case-insensitive order, so no order comes from seeding.
-const std::vector<std::string> kSeededUserIds = {"mwilson", "Zara.K", "AChen", "jdoe"};
+// Seeded in no order. Wine enumerates values in the order of kWineOrder, which is neither byte
+// order ("B" first) nor lstrcmpi order ("ab" before "a-c"): a list that sorted itself would show.
+const std::vector<std::string> kSeededUserIds = {"bob", "a-c", "B.K", "_x", "ab", "alice"};
+const std::vector<std::string> kWineOrder = {"_x", "a-c", "ab", "alice", "B.K", "bob"};
 
 constexpr DWORD kTimeoutMs = 20000;
 
@@ -42,25 +55,56 @@ template <typename Condition> bool WaitFor(Condition done) {
 
 // --- The store, in the prefix's machine hive ---
 
+// Both views' Lockwell keys.
 void DeleteStore() {
-    e2e::WithPrefixMachineHive([] { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kLockwellKey); });
+    e2e::WithPrefixMachineHive([] {
+        for (REGSAM view : {kStoreView, kOtherView}) {
+            for (const char* key : {kUsersKey, kCookiesKey, kLockwellKey}) {
+                ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, view, 0);
+            }
+        }
+    });
 }
 
 void SeedValue(const char* keyPath, const std::string& name, const std::string& bytes) {
     e2e::WithPrefixMachineHive([&] {
-        LSTATUS status = ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, keyPath, name.c_str(), REG_BINARY,
-                                           bytes.data(), static_cast<DWORD>(bytes.size()));
+        HKEY key = nullptr;
+        LSTATUS status =
+            ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS | kStoreView, nullptr, &key, nullptr);
+        if (status == ERROR_SUCCESS) {
+            status = ::RegSetValueExA(key, name.c_str(), 0, REG_BINARY,
+                                      reinterpret_cast<const BYTE*>(bytes.data()),
+                                      static_cast<DWORD>(bytes.size()));
+            ::RegCloseKey(key);
+        }
         EXPECT_EQ(ERROR_SUCCESS, status) << "seeding " << keyPath << "\\" << name;
     });
 }
 
-bool ValueExists(const char* keyPath, const std::string& name) {
-    LSTATUS status = ERROR_SUCCESS;
+// The value's bytes, or false when the key or the value is missing in that view.
+bool ReadValue(const char* keyPath, const std::string& name, std::string& bytes,
+               REGSAM view = kStoreView) {
+    bool found = false;
     e2e::WithPrefixMachineHive([&] {
-        status = ::RegGetValueA(HKEY_LOCAL_MACHINE, keyPath, name.c_str(), RRF_RT_ANY, nullptr,
-                                nullptr, nullptr);
+        HKEY key = nullptr;
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ | view, &key) !=
+            ERROR_SUCCESS) {
+            return;
+        }
+        char data[512];
+        DWORD size = sizeof data;
+        found = ::RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+        bytes.assign(data, found ? size : 0);
+        ::RegCloseKey(key);
     });
-    return status == ERROR_SUCCESS;
+    return found;
+}
+
+bool ValueExists(const char* keyPath, const std::string& name, REGSAM view = kStoreView) {
+    std::string bytes;
+    return ReadValue(keyPath, name, bytes, view);
 }
 
 // The value names of a key as RegEnumValue yields them.
@@ -68,7 +112,8 @@ std::vector<std::string> EnumeratedNames(const char* keyPath) {
     std::vector<std::string> names;
     e2e::WithPrefixMachineHive([&] {
         HKEY key = nullptr;
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ | kStoreView, &key) !=
+            ERROR_SUCCESS) {
             return;
         }
         char name[256];
@@ -248,23 +293,37 @@ class MainWindowJourney : public ::testing::Test {
         ::PostMessageA(m_list, WM_KEYUP, key, 0xC0000001);
     }
 
-    // The question the program asks before deleting, checked and answered with `button`.
-    void AnswerDeleteQuestion(int button) {
-        HWND box = nullptr;
+    // Waits for the program's dialog with `caption`, owned by `owner`, and checks it is modal.
+    void WaitForDialog(const char* caption, HWND owner, HWND& found) {
         ASSERT_TRUE(WaitFor([&] {
-            box = FindDialog(m_process.dwProcessId, "Warning", m_main);
-            return box != nullptr;
-        })) << (FindDialog(m_process.dwProcessId, "Warning", nullptr) != nullptr
-                    ? "the \"Warning\" box is not owned by the main window"
-                    : "no \"Warning\" box within 20 s");
-        EXPECT_EQ(kDeleteQuestion, WindowText(::GetDlgItem(box, kMessageBoxText)));
-        EXPECT_FALSE(::IsWindowEnabled(m_main)) << "the question is not modal";
+            found = FindDialog(m_process.dwProcessId, caption, owner);
+            return found != nullptr;
+        })) << (FindDialog(m_process.dwProcessId, caption, nullptr) != nullptr
+                    ? std::string("the \"") + caption + "\" window has another owner"
+                    : std::string("no \"") + caption + "\" window within 20 s");
+        EXPECT_FALSE(::IsWindowEnabled(owner)) << caption << " is not modal";
+    }
+
+    // Checks the message box with `caption`, owned by `owner`, and answers with `button`.
+    void AnswerBox(const char* caption, HWND owner, const char* text, int button) {
+        HWND box = nullptr;
+        ASSERT_NO_FATAL_FAILURE(WaitForDialog(caption, owner, box));
+        EXPECT_EQ(text, WindowText(::GetDlgItem(box, kMessageBoxText)));
         HWND answer = ::GetDlgItem(box, button);
-        ASSERT_NE(nullptr, answer) << "the question has no button " << button;
+        ASSERT_NE(nullptr, answer) << "the box has no button " << button;
         ::PostMessageA(answer, BM_CLICK, 0, 0);
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); })) << "the box stays open";
         // Answered only after the handler that asked has finished.
         Send(m_main, WM_NULL, 0, 0);
+    }
+
+    void AnswerDeleteQuestion(int button) { AnswerBox("Warning", m_main, kDeleteQuestion, button); }
+
+    static void Type(HWND dialog, int field, const char* text) {
+        Send(::GetDlgItem(dialog, field), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    static void Click(HWND dialog, int button) {
+        ::PostMessageA(::GetDlgItem(dialog, button), BM_CLICK, 0, 0);
     }
 
     void ExpectCertificate(const std::string& userId, bool present) {
@@ -291,13 +350,9 @@ TEST_F(MainWindowJourney, DeleteKeyRemovesTheClickedCertificateOnlyAfterOk) {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     std::vector<std::string> listed = ListItems();
     EXPECT_EQ(EnumeratedNames(kUsersKey), listed);
-    std::vector<std::string> sortedListed = listed;
-    std::vector<std::string> sortedSeeded = kSeededUserIds;
-    std::sort(sortedListed.begin(), sortedListed.end());
-    std::sort(sortedSeeded.begin(), sortedSeeded.end());
-    EXPECT_EQ(sortedSeeded, sortedListed);
+    EXPECT_EQ(kWineOrder, listed);
 
-    ASSERT_NO_FATAL_FAILURE(ClickItem("jdoe"));
+    ASSERT_NO_FATAL_FAILURE(ClickItem("ab"));
     PressKeyInList(VK_DELETE);
     ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(IDCANCEL));
     EXPECT_EQ(listed, ListItems());
@@ -309,9 +364,8 @@ TEST_F(MainWindowJourney, DeleteKeyRemovesTheClickedCertificateOnlyAfterOk) {
     ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(IDOK));
     EXPECT_TRUE(WaitFor([&] { return ItemCount() == static_cast<int>(listed.size()) - 1; }))
         << "the list still has " << ItemCount() << " items";
-    ExpectCertificate("jdoe", false);
-    for (const char* userId : {"mwilson", "Zara.K", "AChen"}) {
-        ExpectCertificate(userId, true);
+    for (const std::string& userId : kSeededUserIds) {
+        ExpectCertificate(userId, userId != "ab");
     }
     EXPECT_EQ(EnumeratedNames(kUsersKey), ListItems());
 
@@ -322,15 +376,114 @@ TEST_F(MainWindowJourney, DeleteKeyRemovesTheClickedCertificateOnlyAfterOk) {
 
 TEST_F(MainWindowJourney, MenuDeletesTheClickedCertificateAndExitEndsTheProgram) {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_NO_FATAL_FAILURE(ClickItem("Zara.K"));
+    ASSERT_NO_FATAL_FAILURE(ClickItem("B.K"));
     ::PostMessageA(m_main, WM_COMMAND, kDeleteCertificateCommand, 0);
     ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(IDOK));
     EXPECT_TRUE(WaitFor([&] { return ItemCount() == static_cast<int>(kSeededUserIds.size()) - 1; }))
         << "the list still has " << ItemCount() << " items";
     for (const std::string& userId : kSeededUserIds) {
-        ExpectCertificate(userId, userId != "Zara.K");
+        ExpectCertificate(userId, userId != "B.K");
     }
     EXPECT_EQ(EnumeratedNames(kUsersKey), ListItems());
+
+    ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
+    ExpectProgramEnds();
+}
+
+// The UserKey of "e2e.user" with each password: MD5 of user ID and password twice.
+const char kE2eUser[] = "e2e.user";
+const char kFirstPassword[] = "Correct Horse 1";
+const std::string kFirstUserKey =
+    "\xe9\x52\xe4\x77\xb3\xcd\xbe\x88\xd2\x63\x53\x41\xd8\x63\xff\xb6";
+const char kSecondPassword[] = "Battery Staple 2";
+const std::string kSecondUserKey =
+    "\xfa\x43\x47\x55\xa7\x28\x5d\xae\xec\x55\x27\x44\xb8\x12\x7e\x7a";
+
+// MD5 of `bytes`, cut before the digest's first zero byte, as the product's keys are.
+std::string Md5Key(const std::string& bytes) {
+    BCRYPT_ALG_HANDLE md5 = nullptr;
+    unsigned char digest[16] = {};
+    if (BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&md5, BCRYPT_MD5_ALGORITHM, nullptr, 0))) {
+        ::BCryptHash(md5, nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                     static_cast<ULONG>(bytes.size()), digest, sizeof digest);
+        ::BCryptCloseAlgorithmProvider(md5, 0);
+    }
+    std::string key(reinterpret_cast<const char*>(digest), sizeof digest);
+    return key.substr(0, key.find('\0'));
+}
+
+// Whether `cookie` is the CookieKey of a millisecond from `from` to `to` (UTC): the MD5 of that
+// moment's SYSTEMTIME record.
+bool IsCookieKeyOfAMomentBetween(const std::string& cookie, SYSTEMTIME from, SYSTEMTIME to) {
+    ULARGE_INTEGER first, last;
+    FILETIME file;
+    ::SystemTimeToFileTime(&from, &file);
+    first.LowPart = file.dwLowDateTime, first.HighPart = file.dwHighDateTime;
+    ::SystemTimeToFileTime(&to, &file);
+    last.LowPart = file.dwLowDateTime, last.HighPart = file.dwHighDateTime;
+    for (ULONGLONG at = first.QuadPart; at <= last.QuadPart; at += 10000) { // 1 ms
+        file.dwLowDateTime = static_cast<DWORD>(at),
+        file.dwHighDateTime = static_cast<DWORD>(at >> 32);
+        SYSTEMTIME moment;
+        ::FileTimeToSystemTime(&file, &moment);
+        if (Md5Key(std::string(reinterpret_cast<const char*>(&moment), sizeof moment)) == cookie) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(MainWindowJourney, NewCertificateThenPasswordChangeThroughTheRealDialogs) {
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ::PostMessageA(m_main, WM_COMMAND, kNewCertificateCommand, 0);
+    HWND dialog = nullptr;
+    ASSERT_NO_FATAL_FAILURE(WaitForDialog("New Certificate", m_main, dialog));
+    Type(dialog, kNewUserId, kE2eUser);
+    Type(dialog, kNewPassword, kFirstPassword);
+    Type(dialog, kNewRetyped, "correct horse 1");
+    Click(dialog, IDOK);
+    ASSERT_NO_FATAL_FAILURE(
+        AnswerBox("AUTHENTICATION", dialog, "Passwords need to be identical!", IDOK));
+    EXPECT_FALSE(ValueExists(kUsersKey, kE2eUser));
+
+    Type(dialog, kNewRetyped, kFirstPassword);
+    SYSTEMTIME before, after;
+    ::GetSystemTime(&before);
+    ULONGLONG clicked = ::GetTickCount64();
+    Click(dialog, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); })) << "New Certificate stays open";
+    EXPECT_GE(::GetTickCount64() - clicked, 2900u) << "closed before its 3000 ms pause";
+    ::GetSystemTime(&after);
+    EXPECT_TRUE(WaitFor([&] { return ItemCount() == static_cast<int>(kSeededUserIds.size()) + 1; }))
+        << "the list was not refreshed";
+    EXPECT_EQ(EnumeratedNames(kUsersKey), ListItems());
+    std::string userKey, cookie;
+    ASSERT_TRUE(ReadValue(kUsersKey, kE2eUser, userKey));
+    EXPECT_EQ(kFirstUserKey, userKey);
+    ASSERT_TRUE(ReadValue(kCookiesKey, kE2eUser, cookie));
+    EXPECT_TRUE(IsCookieKeyOfAMomentBetween(cookie, before, after));
+    // Only in the 32-bit view, which a 64-bit view sees under Wow6432Node.
+    EXPECT_TRUE(ValueExists(kUsersKeyPhysical, kE2eUser, kOtherView));
+    EXPECT_FALSE(ValueExists(kUsersKey, kE2eUser, kOtherView));
+
+    ASSERT_NO_FATAL_FAILURE(ClickItem(kE2eUser));
+    ::PostMessageA(m_main, WM_COMMAND, kChangePasswordCommand, 0);
+    ASSERT_NO_FATAL_FAILURE(WaitForDialog("Change Password", m_main, dialog));
+    Type(dialog, kOldPassword, "correct horse 1"); // right but for the letter case
+    Type(dialog, kChangedPassword, kSecondPassword);
+    Type(dialog, kChangedRetyped, kSecondPassword);
+    Click(dialog, IDOK);
+    ASSERT_NO_FATAL_FAILURE(
+        AnswerBox("AUTHENTICATION", dialog, "Wrong Old Password!\nRetry?", IDCANCEL));
+    EXPECT_TRUE(::IsWindowVisible(dialog)) << "a wrong old password closed the dialog";
+    Type(dialog, kOldPassword, kFirstPassword);
+    Click(dialog, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); })) << "Change Password stays open";
+    std::string changedKey, unchangedCookie;
+    EXPECT_TRUE(ReadValue(kUsersKey, kE2eUser, changedKey));
+    EXPECT_EQ(kSecondUserKey, changedKey);
+    EXPECT_TRUE(ReadValue(kCookiesKey, kE2eUser, unchangedCookie));
+    EXPECT_EQ(cookie, unchangedCookie);
 
     ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
     ExpectProgramEnds();

@@ -1,0 +1,77 @@
+#include "ChangePwd.h"
+
+#include "framework/App.h"
+#include "framework/Seams.h"
+#include "keys/KeyDerivation.h"
+#include "res/resource.h"
+#include "store/CertificateStore.h"
+
+#include "KeyDialogs.h"
+#include "WardkeepDlg.h"
+
+namespace {
+
+const char kSelectUserId[] = "You must select a user ID\nfrom the listbox before\n"
+                             "you can use the change password\nfunction.";
+
+} // namespace
+
+CChangePwd::CChangePwd(CWardkeepDlg& parent)
+    : CDialog(IDD_CHANGE_PASSWORD, &parent), m_userId(parent.GetUserIdText()) {}
+
+void CChangePwd::DoDataExchange() {
+    BindControl(m_oldPasswordEdit, IDC_OLD_PASSWORD);
+    BindControl(m_newPasswordEdit, IDC_NEW_PASSWORD);
+    BindControl(m_retypedNewPasswordEdit, IDC_RETYPED_NEW_PASSWORD);
+}
+
+BOOL CChangePwd::OnInitDialog() {
+    LimitPasswordFields({&m_oldPasswordEdit, &m_newPasswordEdit, &m_retypedNewPasswordEdit});
+    if (m_userId.empty()) {
+        ShowMessage(kSelectUserId, "Select a User ID!");
+        EndDialog(IDOK);
+    }
+    return TRUE;
+}
+
+void CChangePwd::OnOK() {
+    if (!Guarded([this] { ChangeStoredPassword(); })) {
+        EndDialog(IDOK);
+    }
+}
+
+void CChangePwd::ChangeStoredPassword() {
+    std::string oldPassword = m_oldPasswordEdit.GetWindowText();
+    m_newPassword = m_newPasswordEdit.GetWindowText();
+    m_retypedNewPassword = m_retypedNewPasswordEdit.GetWindowText();
+    std::optional<keys::KeyBytes> stored =
+        store::ReadKeyReported(*this, store::kUsersKey, m_userId);
+    keys::KeyBytes expected = keys::DeriveUserKey(m_userId, oldPassword, oldPassword);
+    // A user ID without a Users value has no password to verify, even one whose key is empty:
+    // going ahead would store half a certificate.
+    if (!stored || *stored != expected) {
+        Ask("Wrong Old Password!\nRetry?");
+        return;
+    }
+    if (m_newPassword != m_retypedNewPassword) {
+        Ask("Passwords need to be identical!\nRetry?");
+        return;
+    }
+    fw::CWaitCursor wait;
+    if (!store::WriteKey(*this, store::kUsersKey, m_userId,
+                         keys::DeriveUserKey(m_userId, m_newPassword, m_retypedNewPassword))) {
+        wait.Restore();
+        std::string text = "The new password of \"" + m_userId +
+                           "\" was not saved: the registry refused the new UserKey.\n"
+                           "The old password is still valid.";
+        fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
+        return;
+    }
+    FinishKeyChange(*this, wait);
+}
+
+// Either answer leaves the dialog open for another attempt.
+void CChangePwd::Ask(const char* question) {
+    fw::CurrentSeams().messageBox(m_hWnd, question, "AUTHENTICATION",
+                                  MB_OKCANCEL | MB_ICONQUESTION);
+}

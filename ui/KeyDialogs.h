@@ -1,0 +1,17 @@
+// What the New Certificate and Change Password dialogs share.
+#pragma once
+
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "framework/Seams.h"
+
+#include <initializer_list>
+
+// How long the dialogs keep the wait cursor up after storing a key, in milliseconds.
+constexpr DWORD kAfterStorePauseMs = 3000;
+
+// Limits each password field to what the UserKey's input leaves room for.
+void LimitPasswordFields(std::initializer_list<const fw::CEdit*> fields);
+
+// Ends a dialog whose keys are stored: the pause under the wait cursor, the arrow, then OK.
+void FinishKeyChange(fw::CDialog& dialog, fw::CWaitCursor& wait);

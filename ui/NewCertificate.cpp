@@ -1,0 +1,58 @@
+#include "NewCertificate.h"
+
+#include "framework/App.h"
+#include "framework/Seams.h"
+#include "keys/KeyDerivation.h"
+#include "res/resource.h"
+#include "store/CertificateStore.h"
+
+#include "KeyDialogs.h"
+
+CNewCertificate::CNewCertificate() : CDialog(IDD_NEW_CERTIFICATE) {}
+
+void CNewCertificate::DoDataExchange() {
+    BindControl(m_userIdEdit, IDC_USER_ID);
+    BindControl(m_passwordEdit, IDC_PASSWORD);
+    BindControl(m_retypedPasswordEdit, IDC_RETYPED_PASSWORD);
+}
+
+BOOL CNewCertificate::OnInitDialog() {
+    // Longer user IDs could never be listed, selected or deleted.
+    m_userIdEdit.SetLimitText(store::kMaxListedUserIdChars);
+    LimitPasswordFields({&m_passwordEdit, &m_retypedPasswordEdit});
+    return TRUE;
+}
+
+void CNewCertificate::OnOK() {
+    m_userId = m_userIdEdit.GetWindowText();
+    m_password = m_passwordEdit.GetWindowText();
+    m_retypedPassword = m_retypedPasswordEdit.GetWindowText();
+    if (m_password != m_retypedPassword) {
+        ShowMessage("Passwords need to be identical!", "AUTHENTICATION");
+        return;
+    }
+    fw::CWaitCursor wait;
+    if (!store::WriteKey(*this, store::kUsersKey, m_userId,
+                         keys::DeriveUserKey(m_userId, m_password, m_retypedPassword))) {
+        // The CookieKey of a certificate being replaced stays: without it, the files encrypted
+        // under the certificate could not be recovered.
+        wait.Restore();
+        ReportNotSaved(false);
+        return;
+    }
+    // The CookieKey comes from the time of this write, not from the time OK was pressed.
+    if (!store::WriteKey(*this, store::kCookiesKey, m_userId, keys::DeriveCookieKey())) {
+        wait.Restore();
+        ReportNotSaved(true);
+        return;
+    }
+    FinishKeyChange(*this, wait);
+}
+
+void CNewCertificate::ReportNotSaved(bool userKeyWritten) {
+    std::string text = "The certificate of \"" + m_userId + "\" was not saved";
+    text += userKeyWritten ? " completely: its UserKey was written, but the registry refused its "
+                             "CookieKey.\nTry again, or delete the incomplete certificate."
+                           : ": the registry refused its UserKey.\nNothing was changed.";
+    fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
+}
