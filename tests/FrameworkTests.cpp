@@ -66,9 +66,11 @@ const fw::CommandEntry<CThrowingDlg> CThrowingDlg::kCommands[] = {
 };
 const fw::MessageMap<CThrowingDlg> CThrowingDlg::kMessageMap = fw::MakeMessageMap(kCommands);
 
-TEST(DialogExceptions, AreReportedByTheClassAndTheDialogGoesOn) {
+TEST(DialogExceptions, AreReportedByTheClassInBoxesItOwnsAndTheDialogGoesOn) {
     CThrowingDlg dialog;
-    INT_PTR result = RunModal(dialog, [](HWND window) {
+    HWND owner = nullptr;
+    INT_PTR result = RunModal(dialog, [&](HWND window) {
+        owner = window;
         for (UINT command : {IDM_CHANGE_PASSWORD, IDM_IMPORT_CERTIFICATE, IDM_EXPORT_CERTIFICATE,
                              IDM_NEW_CERTIFICATE, IDM_DELETE_CERTIFICATE}) {
             ::SendMessageA(window, WM_COMMAND, command, 0);
@@ -79,6 +81,7 @@ TEST(DialogExceptions, AreReportedByTheClassAndTheDialogGoesOn) {
     std::vector<std::string> texts;
     for (const MessageBoxCall& call : MessageBoxes().calls) {
         texts.push_back(call.text);
+        EXPECT_EQ(owner, call.owner);
         EXPECT_EQ("wardkeep_tests", call.caption);
         EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), call.type);
     }
@@ -88,15 +91,19 @@ TEST(DialogExceptions, AreReportedByTheClassAndTheDialogGoesOn) {
               texts);
 }
 
-TEST(DialogCommands, OnlyCommandCodesReachTheTable) {
+TEST(DialogCommands, OnlyMenuAcceleratorAndButtonCommandsReachTheTable) {
     CThrowingDlg dialog;
     RunModal(dialog, [](HWND window) {
-        // A control notification that happens to carry a command's id is not a command.
-        ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_CHANGE_PASSWORD, EN_CHANGE), 0);
+        LPARAM control = reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_USER_ID));
+        // Control notifications that happen to carry a command's id are not commands.
+        ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_CHANGE_PASSWORD, EN_CHANGE), control);
+        ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_CHANGE_PASSWORD, LBN_SELCHANGE), control);
+        // Accelerator, then button click.
         ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_CHANGE_PASSWORD, 1), 0);
+        ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_CHANGE_PASSWORD, BN_CLICKED), control);
         ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     });
-    EXPECT_EQ(1, dialog.commandsRun);
+    EXPECT_EQ(2, dialog.commandsRun);
 }
 
 } // namespace

@@ -2,12 +2,16 @@
 #include "support/TestSupport.h"
 
 #include "framework/App.h"
+#include "framework/Seams.h"
 #include "res/resource.h"
 #include "ui/WardkeepDlg.h"
 
 #include <gtest/gtest.h>
 
 #include <htmlhelp.h>
+
+#include <cstring>
+#include <optional>
 
 using namespace testing_support;
 
@@ -19,6 +23,10 @@ const char kDeleteQuestion[] = "Do you really want to delete\nthis certificate? 
 class MainWindowTest : public testing::Test {
   protected:
     CWardkeepDlg dialog;
+
+    // As in the program: the main window owns the dialogs that its commands open.
+    MainWindowTest() { fw::CWinApp::Current()->SetMainWindow(&dialog); }
+    ~MainWindowTest() override { fw::CWinApp::Current()->SetMainWindow(nullptr); }
 
     static void AddCertificate(const std::string& userId) {
         SetBinary(kUsersPath, userId, "\x11\x22");
@@ -53,14 +61,16 @@ class MainWindowTest : public testing::Test {
 };
 
 TEST_F(MainWindowTest, ListsTheStoreInItsOrderWithTheCertificateImage) {
-    for (const char* name : {"mike", "Alpha", "zulu", "", "bravo"}) {
+    for (const char* name : {"bob", "a-c", "B", "", "_x", "ab", "alice", "a"}) {
         AddCertificate(name);
     }
     SetValue(kUsersPath, "text-value", REG_SZ, "x");
     Run([](HWND, HWND list, HWND) {
         EXPECT_EQ(BinaryValueNames(kUsersPath), ListItems(list));
-        EXPECT_EQ(5u, ListItems(list).size());
-        for (int i = 0; i < 5; ++i) {
+        // Wine's enumeration order, which neither byte order nor lstrcmpi order gives.
+        EXPECT_EQ((std::vector<std::string>{"", "_x", "a", "a-c", "ab", "alice", "B", "bob"}),
+                  ListItems(list));
+        for (int i = 0; i < 8; ++i) {
             LVITEMA item = {};
             item.mask = LVIF_IMAGE;
             item.iItem = i;
@@ -263,6 +273,67 @@ TEST_F(MainWindowTest, HelpThatCannotOpenSaysSo) {
     EXPECT_EQ("Failed to launch help.", MessageBoxes().calls[0].text);
     EXPECT_EQ("wardkeep_tests", MessageBoxes().calls[0].caption);
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), MessageBoxes().calls[0].type);
+}
+
+TEST_F(MainWindowTest, NewCertificateRefreshesTheListWhenItEndsWithOkOnly) {
+    AddCertificate("alice");
+    Run([](HWND window, HWND list, HWND) {
+        WhenDialogOpens("New Certificate", [window](HWND newCertificate) {
+            EXPECT_EQ(window, ::GetWindow(newCertificate, GW_OWNER));
+            ::SetDlgItemTextA(newCertificate, IDC_USER_ID, "bob");
+            ClickButton(newCertificate, IDOK);
+        });
+        ::SendMessageA(window, WM_COMMAND, IDM_NEW_CERTIFICATE, 0);
+        EXPECT_EQ((std::vector<std::string>{"alice", "bob"}), ListItems(list));
+
+        AddCertificate("carol"); // by another program: shown at the next refresh only
+        WhenDialogOpens("New Certificate",
+                        [](HWND newCertificate) { ClickButton(newCertificate, IDCANCEL); });
+        ::SendMessageA(window, WM_COMMAND, IDM_NEW_CERTIFICATE, 0);
+        EXPECT_EQ((std::vector<std::string>{"alice", "bob"}), ListItems(list));
+    });
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+TEST_F(MainWindowTest, F1InACommandsDialogRunsTheMainWindowsHelp) {
+    Run([](HWND window, HWND, HWND) {
+        WhenDialogOpens("New Certificate", [](HWND newCertificate) {
+            HELPINFO info = {sizeof info, HELPINFO_WINDOW, IDC_USER_ID, nullptr, 0, {0, 0}};
+            ::SendMessageA(newCertificate, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+            ClickButton(newCertificate, IDCANCEL);
+        });
+        ::SendMessageA(window, WM_COMMAND, IDM_NEW_CERTIFICATE, 0);
+        ASSERT_EQ(1u, HelpCalls().calls.size());
+        EXPECT_EQ(window, HelpCalls().calls[0].caller);
+    });
+}
+
+// Records like the recorder; once the delete question is answered, memory runs out.
+fw::MessageBoxFn g_recorder = nullptr;
+std::optional<FailingAllocation> g_failure;
+int AnswerThenRunOutOfMemory(HWND owner, const char* text, const char* caption, UINT type) {
+    int answer = g_recorder(owner, text, caption, type);
+    if (std::strcmp(caption, "Warning") == 0) {
+        g_failure.emplace(0);
+    }
+    return answer;
+}
+
+TEST_F(MainWindowTest, AnExceptionInDeleteIsReportedAndTheListIsNotRefreshed) {
+    AddCertificate("alice");
+    g_recorder = fw::CurrentSeams().messageBox;
+    fw::CurrentSeams().messageBox = &AnswerThenRunOutOfMemory;
+    Run([&](HWND window, HWND list, HWND) {
+        AddCertificate("bob"); // a refresh would show it
+        ClickItem(window, list, 0);
+        ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
+        EXPECT_TRUE(FailingAllocation::Fired());
+        g_failure.reset();
+        EXPECT_EQ((std::vector<std::string>{"alice"}), ListItems(list));
+    });
+    ASSERT_EQ(2u, MessageBoxes().calls.size());
+    EXPECT_EQ("CWardkeepDlg::OnException(): Out of memory.", MessageBoxes().calls[1].text);
+    EXPECT_EQ(MessageBoxes().calls[0].owner, MessageBoxes().calls[1].owner);
 }
 
 struct EndingCase : NamedCase {

@@ -120,54 +120,117 @@ DialogTemplate ReadDialogTemplate(UINT id) {
     return result;
 }
 
-TEST(Resources, MainDialogTemplate) {
-    DialogTemplate dialog = ReadDialogTemplate(IDD_WARDKEEP_DIALOG);
-    EXPECT_EQ(0x90C800C0u, dialog.style);
-    EXPECT_EQ(0x00040400u, dialog.exStyle);
-    EXPECT_EQ(259, dialog.cx);
-    EXPECT_EQ(111, dialog.cy);
-    EXPECT_EQ("#130", dialog.menu);
-    EXPECT_EQ("Wardkeep", dialog.caption);
+struct ExpectedControl {
+    const char* windowClass; // "#128" button, "#129" edit, "#130" static
+    const char* text;
+    int id;
+    short x, y, cx, cy;
+    DWORD style; // 0: not checked
+};
+
+struct TemplateCase : testing_support::NamedCase {
+    UINT id;
+    DWORD style, exStyle;
+    short cx, cy;
+    const char* menu; // "" for none
+    const char* caption;
+    std::vector<ExpectedControl> controls;
+};
+
+class DialogTemplateTest : public testing::TestWithParam<TemplateCase> {};
+
+TEST_P(DialogTemplateTest, IsCompiledAsSpecified) {
+    const TemplateCase& want = GetParam();
+    DialogTemplate dialog = ReadDialogTemplate(want.id);
+    EXPECT_EQ(want.style, dialog.style);
+    EXPECT_EQ(want.exStyle, dialog.exStyle);
+    EXPECT_EQ(want.cx, dialog.cx);
+    EXPECT_EQ(want.cy, dialog.cy);
+    EXPECT_EQ(want.menu, dialog.menu);
+    EXPECT_EQ(want.caption, dialog.caption);
     EXPECT_EQ(8, dialog.pointSize);
     EXPECT_EQ("MS Sans Serif", dialog.font);
-
-    struct Expected {
-        const char* windowClass; // "#128" button, "#129" edit, "#130" static
-        const char* text;
-        int id;
-        short x, y, cx, cy;
-    };
-    const Expected expected[] = {
-        {"#128", "Availible Certificates", -1, 2, 6, 105, 100},
-        {"#128", "Certificate Information", -1, 111, 6, 145, 100},
-        {"SysListView32", "", 1011, 8, 17, 96, 84},
-        {"#130", "User ID:", -1, 116, 21, 34, 10},
-        {"#130", "Created date:", -1, 116, 37, 47, 10},
-        {"#130", "Expire date:", -1, 116, 53, 46, 13},
-        {"#129", "", 1010, 166, 21, 87, 12},
-        {"#129", "", 1002, 166, 37, 87, 12},
-        {"#129", "", 1003, 166, 53, 87, 12},
-    };
-    ASSERT_EQ(std::size(expected), dialog.controls.size());
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
+    ASSERT_EQ(want.controls.size(), dialog.controls.size());
+    for (std::size_t i = 0; i < want.controls.size(); ++i) {
         const ControlTemplate& got = dialog.controls[i];
-        const Expected& want = expected[i];
-        SCOPED_TRACE("control " + std::to_string(i) + " " + want.text);
+        const ExpectedControl& control = want.controls[i];
+        SCOPED_TRACE("control " + std::to_string(i) + " " + control.text);
         // Window class names are case-insensitive; resource compilers differ in the case kept.
-        EXPECT_EQ(0, ::lstrcmpiA(want.windowClass, got.windowClass.c_str())) << got.windowClass;
-        EXPECT_EQ(want.text, got.text);
-        EXPECT_EQ(want.id, static_cast<short>(got.id));
-        EXPECT_EQ(want.x, got.x);
-        EXPECT_EQ(want.y, got.y);
-        EXPECT_EQ(want.cx, got.cx);
-        EXPECT_EQ(want.cy, got.cy);
+        EXPECT_EQ(0, ::lstrcmpiA(control.windowClass, got.windowClass.c_str())) << got.windowClass;
+        EXPECT_EQ(control.text, got.text);
+        EXPECT_EQ(control.id, static_cast<short>(got.id));
+        EXPECT_EQ(control.x, got.x);
+        EXPECT_EQ(control.y, got.y);
+        EXPECT_EQ(control.cx, got.cx);
+        EXPECT_EQ(control.cy, got.cy);
+        if (control.style != 0) {
+            EXPECT_EQ(control.style, got.style) << std::hex << got.style;
+        }
     }
-    EXPECT_EQ(0x50810842u, dialog.controls[2].style);
-    for (std::size_t i = 6; i < 9; ++i) {
-        EXPECT_EQ(0x58810080u, dialog.controls[i].style) << "edit " << dialog.controls[i].id;
-    }
-    EXPECT_EQ(static_cast<DWORD>(BS_GROUPBOX), dialog.controls[0].style & 0xF);
 }
+
+// Child, visible, bordered, tab stop, auto-scrolling; with hidden characters; disabled.
+constexpr DWORD kEdit = 0x50810080;
+constexpr DWORD kPasswordEdit = kEdit | ES_PASSWORD;
+constexpr DWORD kDisabledEdit = kEdit | WS_DISABLED;
+constexpr DWORD kDefaultButton = 0x50010001;
+constexpr DWORD kButton = 0x50010000;
+// A pop-up with title bar, system menu (the close box) and modal frame, font set.
+constexpr DWORD kModalFrame = 0x80C800C0;
+
+INSTANTIATE_TEST_SUITE_P(
+    Resources, DialogTemplateTest,
+    testing::Values(TemplateCase{{"Main"},
+                                 IDD_WARDKEEP_DIALOG,
+                                 0x90C800C0,
+                                 0x00040400,
+                                 259,
+                                 111,
+                                 "#130",
+                                 "Wardkeep",
+                                 {{"#128", "Availible Certificates", -1, 2, 6, 105, 100, 0},
+                                  {"#128", "Certificate Information", -1, 111, 6, 145, 100, 0},
+                                  {"SysListView32", "", 1011, 8, 17, 96, 84, 0x50810842},
+                                  {"#130", "User ID:", -1, 116, 21, 34, 10, 0},
+                                  {"#130", "Created date:", -1, 116, 37, 47, 10, 0},
+                                  {"#130", "Expire date:", -1, 116, 53, 46, 13, 0},
+                                  {"#129", "", 1010, 166, 21, 87, 12, kDisabledEdit},
+                                  {"#129", "", 1002, 166, 37, 87, 12, kDisabledEdit},
+                                  {"#129", "", 1003, 166, 53, 87, 12, kDisabledEdit}}},
+                    TemplateCase{
+                        {"NewCertificate"},
+                        IDD_NEW_CERTIFICATE,
+                        kModalFrame,
+                        0,
+                        186,
+                        95,
+                        "",
+                        "New Certificate",
+                        {{"#129", "", 1010, 4, 18, 109, 11, kEdit},
+                         {"#129", "", 1008, 4, 49, 109, 11, kPasswordEdit},
+                         {"#129", "", 1009, 4, 76, 109, 11, kPasswordEdit},
+                         {"#128", "OK", 1, 129, 7, 50, 14, kDefaultButton},
+                         {"#128", "Cancel", 2, 129, 24, 50, 14, kButton},
+                         {"#130", "User ID ( >6 chars recommended):", -1, 4, 6, 121, 10, 0},
+                         {"#130", "Password: ( >6 chars recommended)", -1, 4, 38, 121, 8, 0},
+                         {"#130", "Retype Password:", -1, 4, 65, 108, 8, 0}}},
+                    TemplateCase{{"ChangePassword"},
+                                 IDD_CHANGE_PASSWORD,
+                                 kModalFrame,
+                                 0,
+                                 186,
+                                 95,
+                                 "",
+                                 "Change Password",
+                                 {{"#129", "", 1018, 4, 18, 109, 11, kPasswordEdit},
+                                  {"#129", "", 1019, 4, 49, 109, 11, kPasswordEdit},
+                                  {"#129", "", 1020, 4, 76, 109, 11, kPasswordEdit},
+                                  {"#128", "OK", 1, 129, 7, 50, 14, kDefaultButton},
+                                  {"#128", "Cancel", 2, 129, 24, 50, 14, kButton},
+                                  {"#130", "Old Password:", -1, 4, 6, 72, 10, 0},
+                                  {"#130", "New Password:", -1, 4, 38, 108, 8, 0},
+                                  {"#130", "Retype New Password:", -1, 4, 65, 108, 8, 0}}}),
+    testing_support::CaseName<TemplateCase>);
 
 // "-" for a separator, "Text=id" for a command, "Text>" for a pop-up, "<" after its items.
 void DescribeMenu(HMENU menu, std::vector<std::string>& out) {

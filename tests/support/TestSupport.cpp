@@ -128,6 +128,8 @@ std::vector<std::string> BinaryValueNames(const char* keyPath) {
     return names;
 }
 
+void StopAwaitingDialog();
+
 // ---- Recorders ------------------------------------------------------------------------------
 
 MessageBoxRecorder& MessageBoxes() {
@@ -196,6 +198,7 @@ void InstallRecorders() {
 }
 
 void RemoveRecorders() {
+    StopAwaitingDialog();
     fw::CurrentSeams() = fw::PlatformSeams();
 }
 
@@ -207,7 +210,11 @@ fw::CDialog* g_runningDialog = nullptr;
 const std::function<void(HWND)>* g_script = nullptr;
 UINT_PTR g_watchdog = 0;
 
+// Runs the script once the dialog shows, so that a dialog the script ends is hidden by then.
 void CALLBACK RunScript(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (g_runningDialog == nullptr || !::IsWindowVisible(g_runningDialog->GetSafeHwnd())) {
+        return;
+    }
     ::KillTimer(nullptr, timer);
     if (g_script != nullptr && g_runningDialog != nullptr) {
         const std::function<void(HWND)>* script = g_script;
@@ -225,14 +232,60 @@ void CALLBACK EndForgottenDialog(HWND, UINT, UINT_PTR timer, DWORD) {
     }
 }
 
+std::string g_awaitedCaption;
+std::function<void(HWND)> g_awaitedScript;
+UINT_PTR g_awaitTimer = 0;
+
+BOOL CALLBACK FindAwaitedDialog(HWND window, LPARAM found) {
+    char className[16] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    if (std::string(className) == "#32770" && ::IsWindowVisible(window) &&
+        WindowText(window) == g_awaitedCaption) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK PollForAwaitedDialog(HWND, UINT, UINT_PTR, DWORD) {
+    HWND found = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindAwaitedDialog,
+                        reinterpret_cast<LPARAM>(&found));
+    if (found != nullptr) {
+        StopAwaitingDialog();
+        std::function<void(HWND)> script = std::move(g_awaitedScript);
+        script(found);
+    }
+}
+
 } // namespace
+
+void StopAwaitingDialog() {
+    if (g_awaitTimer != 0) {
+        ::KillTimer(nullptr, g_awaitTimer);
+        g_awaitTimer = 0;
+    }
+}
+
+void WhenDialogOpens(const char* caption, std::function<void(HWND)> script) {
+    StopAwaitingDialog();
+    g_awaitedCaption = caption;
+    g_awaitedScript = std::move(script);
+    g_awaitTimer = ::SetTimer(nullptr, 0, 10, &PollForAwaitedDialog);
+}
+
+void ClickButton(HWND dialog, int id) {
+    ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
 
 INT_PTR RunModal(fw::CDialog& dialog, const std::function<void(HWND)>& script) {
     g_runningDialog = &dialog;
     g_script = &script;
-    ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &RunScript);
+    UINT_PTR scriptTimer = ::SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &RunScript);
     g_watchdog = ::SetTimer(nullptr, 0, 10000, &EndForgottenDialog);
     INT_PTR result = dialog.DoModal();
+    ::KillTimer(nullptr, scriptTimer); // a dialog that never showed ran no script
     if (g_watchdog != 0) {
         ::KillTimer(nullptr, g_watchdog);
         g_watchdog = 0;

@@ -95,10 +95,18 @@ void RemoveRecorders();
 
 // ---- Dialogs --------------------------------------------------------------------------------
 
-// Runs `dialog` modally; once its message loop runs, calls `script` with the dialog's window.
+// Runs `dialog` modally; once it shows, calls `script` with the dialog's window.
 // The script drives the dialog by messages and must end it (or leave it to a command that
 // does). A dialog still open after 10 s is ended with -2 and the test fails.
 INT_PTR RunModal(fw::CDialog& dialog, const std::function<void(HWND)>& script);
+
+// Runs `script` once this thread shows a dialog captioned `caption` (for one that a command
+// opens); the script gets the dialog's window and must end it. Polled every 10 ms until
+// RemoveRecorders.
+void WhenDialogOpens(const char* caption, std::function<void(HWND)> script);
+
+// Sends what a click on the dialog's button `id` sends.
+void ClickButton(HWND dialog, int id);
 
 // The texts of the list-view control's items, in order.
 std::vector<std::string> ListItems(HWND list);

@@ -1,0 +1,409 @@
+// The New Certificate and Change Password dialogs driven by window messages, with the store in
+// Wine's registry and the pause, the cursor and the clock on the recorded timeline.
+#include "support/TestSupport.h"
+
+#include "res/resource.h"
+#include "ui/NewCertificate.h"
+#include "ui/WardkeepDlg.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+// UserKeys (user ID, password typed twice) and the CookieKey of the recorder's clock, in hex.
+const char kAliceSecret[] = "3089a7888db6b58521b11a18c45349e5";
+const char kAliceEmpty[] = "6384e2b2184bcbf58eccf10ca7a6563c";
+const char kAliceN3w[] = "071c2ba24ccf913237d6bec928d95549";
+const char kEmptyEverything[] = "d41d8cd98f";
+const char kZeroN[] = "1b6bf2a5d79f8f0a3a51d51e2cc4ab9a";
+const char kRecordedClockCookie[] = "68a0b3e1ed931af2834ebce56d63197e";
+const char kOldCookie[] = "\x01\x02\x03";
+
+const std::vector<std::string> kStoredTimeline = {"cursor wait", "clock", "pause 3000",
+                                                  "cursor arrow"};
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+// The value's data in hex, or "<none>".
+std::string Stored(const char* keyPath, const std::string& userId) {
+    RegistryValue value;
+    if (!GetValue(keyPath, userId, value)) {
+        return "<none>";
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : value.data) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 0xF];
+    }
+    return hex;
+}
+
+void Type(HWND dialog, int field, const std::string& text) {
+    ::SetDlgItemTextA(dialog, field, text.c_str());
+}
+
+// A dialog that ended is hidden at once; one still open is cancelled.
+void CancelIfOpen(HWND dialog) {
+    if (::IsWindowVisible(dialog)) {
+        ClickButton(dialog, IDCANCEL);
+    }
+}
+
+void ExpectBox(const MessageBoxCall& call, HWND owner, const std::string& text,
+               const std::string& caption, UINT type) {
+    EXPECT_EQ(owner, call.owner) << text;
+    EXPECT_EQ(text, call.text);
+    EXPECT_EQ(caption, call.caption);
+    EXPECT_EQ(type, call.type) << text;
+}
+
+// ---- New Certificate ------------------------------------------------------------------------
+
+class NewCertificateTest : public testing::Test {
+  protected:
+    CNewCertificate dialog;
+
+    static void Submit(HWND window, const std::string& userId, const std::string& password,
+                       const std::string& retyped) {
+        Type(window, IDC_USER_ID, userId);
+        Type(window, IDC_PASSWORD, password);
+        Type(window, IDC_RETYPED_PASSWORD, retyped);
+        ClickButton(window, IDOK);
+    }
+
+    // Submits once; a dialog still open afterwards is cancelled. Returns the dialog's result.
+    INT_PTR RunOnce(const std::string& userId, const std::string& password,
+                    const std::string& retyped, HWND* window = nullptr) {
+        return RunModal(dialog, [&](HWND w) {
+            if (window != nullptr) {
+                *window = w;
+            }
+            Submit(w, userId, password, retyped);
+            CancelIfOpen(w);
+        });
+    }
+};
+
+TEST_F(NewCertificateTest, StoresTheUserKeyThenTheCookieKeyOfThatMomentThenPausesAndEnds) {
+    bool onlyUserKeyStoredWhenClockRead = false;
+    Timeline().hook = [&](const std::string& event) {
+        if (event == "clock") {
+            onlyUserKeyStoredWhenClockRead =
+                HasValue(kUsersPath, "alice") && !HasValue(kCookiesPath, "alice");
+        }
+    };
+    EXPECT_EQ(IDOK, RunOnce("alice", "secret", "secret"));
+    EXPECT_TRUE(onlyUserKeyStoredWhenClockRead);
+    EXPECT_EQ(kStoredTimeline, Timeline().events);
+    EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
+    EXPECT_EQ(kRecordedClockCookie, Stored(kCookiesPath, "alice"));
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+struct NewCertificateCase : NamedCase {
+    const char* userId;
+    const char* password;
+    const char* retyped;
+    const char* userKey; // nullptr: refused as mismatched
+};
+
+class NewCertificateInputTest : public NewCertificateTest,
+                                public testing::WithParamInterface<NewCertificateCase> {};
+
+TEST_P(NewCertificateInputTest, StoresOrRefuses) {
+    const NewCertificateCase& c = GetParam();
+    HWND window = nullptr;
+    INT_PTR result = RunModal(dialog, [&](HWND w) {
+        window = w;
+        Submit(w, c.userId, c.password, c.retyped);
+        // Refused: the dialog is still open with the fields as typed.
+        EXPECT_EQ(c.retyped, WindowText(::GetDlgItem(w, IDC_RETYPED_PASSWORD)));
+        CancelIfOpen(w);
+    });
+    if (c.userKey == nullptr) {
+        EXPECT_EQ(IDCANCEL, result);
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        ExpectBox(MessageBoxes().calls[0], window, "Passwords need to be identical!",
+                  "AUTHENTICATION", MB_OK);
+        EXPECT_TRUE(EnumerateValues(kUsersPath).empty());
+        EXPECT_TRUE(Timeline().events.empty());
+    } else {
+        EXPECT_EQ(IDOK, result);
+        EXPECT_TRUE(MessageBoxes().calls.empty());
+        EXPECT_EQ(c.userKey, Stored(kUsersPath, c.userId));
+        EXPECT_EQ(kRecordedClockCookie, Stored(kCookiesPath, c.userId));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NewCertificate, NewCertificateInputTest,
+    testing::Values(
+        NewCertificateCase{{"PasswordsDifferingInCaseOnly"}, "alice", "secret", "Secret", nullptr},
+        NewCertificateCase{{"RetypedPasswordMissing"}, "alice", "secret", "", nullptr},
+        NewCertificateCase{{"EmptyPasswords"}, "alice", "", "", kAliceEmpty},
+        // The unnamed value of both keys.
+        NewCertificateCase{{"EmptyUserId"}, "", "", "", kEmptyEverything}),
+    CaseName<NewCertificateCase>);
+
+TEST_F(NewCertificateTest, ReplacesBothKeysOfACertificateWithTheSameUserId) {
+    SetBinary(kUsersPath, "Alice", "old user key");
+    SetBinary(kCookiesPath, "Alice", kOldCookie);
+    EXPECT_EQ(IDOK, RunOnce("alice", "secret", "secret"));
+    ASSERT_EQ(1u, EnumerateValues(kUsersPath).size());
+    ASSERT_EQ(1u, EnumerateValues(kCookiesPath).size());
+    EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
+    EXPECT_EQ(kRecordedClockCookie, Stored(kCookiesPath, "alice"));
+}
+
+TEST_F(NewCertificateTest, FieldsTakeWhatTheKeyInputHoldsAndMoreIsReportedNotStored) {
+    HWND window = nullptr;
+    const std::string password(193, 'p'); // set by program: past the typing limit
+    INT_PTR result = RunModal(dialog, [&](HWND w) {
+        window = w;
+        EXPECT_EQ(127, ::SendDlgItemMessageA(w, IDC_USER_ID, EM_GETLIMITTEXT, 0, 0));
+        EXPECT_EQ(192, ::SendDlgItemMessageA(w, IDC_PASSWORD, EM_GETLIMITTEXT, 0, 0));
+        EXPECT_EQ(192, ::SendDlgItemMessageA(w, IDC_RETYPED_PASSWORD, EM_GETLIMITTEXT, 0, 0));
+        Submit(w, std::string(127, 'u'), password, password);
+        ClickButton(w, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    ExpectBox(MessageBoxes().calls[0], window,
+              "CNewCertificate::OnException(): The user ID and the passwords are longer than 511 "
+              "bytes together.",
+              "wardkeep_tests", MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_EQ((std::vector<std::string>{"cursor wait", "cursor arrow"}), Timeline().events);
+    EXPECT_TRUE(EnumerateValues(kUsersPath).empty());
+}
+
+TEST_F(NewCertificateTest, ARefusedUserKeyIsReportedAndTheCookieKeyIsLeftAlone) {
+    HWND window = nullptr;
+    InjectRegistryFailure();
+    EXPECT_EQ(IDCANCEL, RunOnce("alice", "secret", "secret", &window));
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    ExpectBox(MessageBoxes().calls[0], window,
+              "The certificate of \"alice\" was not saved: the registry refused its UserKey.\n"
+              "Nothing was changed.",
+              "wardkeep_tests", MB_OK | MB_ICONHAND);
+    // No clock reading: no CookieKey was made to replace the one a certificate may have.
+    EXPECT_EQ((std::vector<std::string>{"cursor wait", "cursor arrow"}), Timeline().events);
+}
+
+TEST_F(NewCertificateTest, ARefusedCookieKeyIsReported) {
+    HWND window = nullptr;
+    Timeline().hook = [](const std::string& event) {
+        if (event == "clock") {
+            InjectRegistryFailure();
+        }
+    };
+    EXPECT_EQ(IDCANCEL, RunOnce("alice", "secret", "secret", &window));
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    ExpectBox(MessageBoxes().calls[0], window,
+              "The certificate of \"alice\" was not saved completely: its UserKey was written, but "
+              "the registry refused its CookieKey.\nTry again, or delete the incomplete "
+              "certificate.",
+              "wardkeep_tests", MB_OK | MB_ICONHAND);
+    EXPECT_EQ((std::vector<std::string>{"cursor wait", "clock", "cursor arrow"}),
+              Timeline().events);
+    LiftRegistryFailure();
+    EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
+    EXPECT_EQ("<none>", Stored(kCookiesPath, "alice"));
+}
+
+TEST_F(NewCertificateTest, CancelAndTheCloseBoxStoreNothing) {
+    for (UINT ending : {static_cast<UINT>(WM_COMMAND), static_cast<UINT>(WM_SYSCOMMAND)}) {
+        INT_PTR result = RunModal(dialog, [&](HWND w) {
+            Type(w, IDC_USER_ID, "alice");
+            ::PostMessageA(w, ending, ending == WM_COMMAND ? IDCANCEL : SC_CLOSE, 0);
+        });
+        EXPECT_EQ(IDCANCEL, result);
+    }
+    EXPECT_TRUE(EnumerateValues(kUsersPath).empty());
+    EXPECT_TRUE(Timeline().events.empty());
+}
+
+// ---- Change Password ------------------------------------------------------------------------
+
+const char kSelectUserId[] = "You must select a user ID\nfrom the listbox before\n"
+                             "you can use the change password\nfunction.";
+
+class ChangePasswordTest : public testing::Test {
+  protected:
+    CWardkeepDlg mainWindow;
+    HWND main = nullptr;
+    HWND dialogWindow = nullptr;
+    bool openAfterScript = false;
+    bool listRefreshed = false;
+
+    void SetUp() override {
+        SetBinary(kUsersPath, "alice", FromHex(kAliceSecret));
+        SetBinary(kCookiesPath, "alice", kOldCookie);
+    }
+
+    // Runs the main window with `userId` in its User ID field and its Change Password command;
+    // `script` drives the dialog, which is cancelled if still open after it.
+    void Run(const std::string& userId, const std::function<void(HWND)>& script) {
+        RunModal(mainWindow, [&](HWND window) {
+            main = window;
+            ::SetDlgItemTextA(window, IDC_USER_ID, userId.c_str());
+            SetBinary(kUsersPath, "zz-by-another-program", "\x01");
+            WhenDialogOpens("Change Password", [&](HWND dialog) {
+                dialogWindow = dialog;
+                script(dialog);
+                openAfterScript = ::IsWindowVisible(dialog) != FALSE;
+                CancelIfOpen(dialog);
+            });
+            ::SendMessageA(window, WM_COMMAND, IDM_CHANGE_PASSWORD, 0);
+            listRefreshed = ListItems(::GetDlgItem(window, IDC_CERTIFICATE_LIST)).size() == 2;
+            ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        });
+    }
+
+    static void Submit(HWND dialog, const std::string& old, const std::string& changed,
+                       const std::string& retyped) {
+        Type(dialog, IDC_OLD_PASSWORD, old);
+        Type(dialog, IDC_NEW_PASSWORD, changed);
+        Type(dialog, IDC_RETYPED_NEW_PASSWORD, retyped);
+        ClickButton(dialog, IDOK);
+    }
+};
+
+struct ChangePasswordCase : NamedCase {
+    const char* old;
+    const char* changed;
+    const char* retyped;
+    int answer;           // to the question, if one is asked
+    const char* question; // nullptr: the change is made
+    const char* userKey;  // stored afterwards
+};
+
+class ChangePasswordInputTest : public ChangePasswordTest,
+                                public testing::WithParamInterface<ChangePasswordCase> {};
+
+TEST_P(ChangePasswordInputTest, ChangesOnlyTheUserKeyOrAsksAndStaysOpen) {
+    const ChangePasswordCase& c = GetParam();
+    MessageBoxes().answers = {c.answer};
+    Run("alice", [&](HWND dialog) { Submit(dialog, c.old, c.changed, c.retyped); });
+    if (c.question == nullptr) {
+        EXPECT_FALSE(openAfterScript);
+        EXPECT_TRUE(MessageBoxes().calls.empty());
+        EXPECT_EQ((std::vector<std::string>{"cursor wait", "pause 3000", "cursor arrow"}),
+                  Timeline().events);
+    } else {
+        EXPECT_TRUE(openAfterScript);
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        ExpectBox(MessageBoxes().calls[0], dialogWindow, c.question, "AUTHENTICATION", 33);
+        EXPECT_TRUE(Timeline().events.empty());
+    }
+    EXPECT_EQ(c.userKey, Stored(kUsersPath, "alice"));
+    EXPECT_EQ(kOldCookie, FromHex(Stored(kCookiesPath, "alice")));
+    EXPECT_FALSE(listRefreshed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ChangePassword, ChangePasswordInputTest,
+    testing::Values(
+        ChangePasswordCase{{"Changed"}, "secret", "n3w", "n3w", IDOK, nullptr, kAliceN3w},
+        ChangePasswordCase{{"EmptyNewPassword"}, "secret", "", "", IDOK, nullptr, kAliceEmpty},
+        ChangePasswordCase{
+            {"SamePassword"}, "secret", "secret", "secret", IDOK, nullptr, kAliceSecret},
+        ChangePasswordCase{{"WrongOldPassword"},
+                           "wrong",
+                           "n3w",
+                           "n3w",
+                           IDOK,
+                           "Wrong Old Password!\nRetry?",
+                           kAliceSecret},
+        ChangePasswordCase{{"OldPasswordInOtherCase"},
+                           "Secret",
+                           "n3w",
+                           "n3w",
+                           IDCANCEL,
+                           "Wrong Old Password!\nRetry?",
+                           kAliceSecret},
+        ChangePasswordCase{{"NewPasswordsDiffer"},
+                           "secret",
+                           "n3w",
+                           "N3w",
+                           IDCANCEL,
+                           "Passwords need to be identical!\nRetry?",
+                           kAliceSecret}),
+    CaseName<ChangePasswordCase>);
+
+TEST_F(ChangePasswordTest, WithoutAUserIdSaysSoAndCloses) {
+    Run("", [](HWND) { ADD_FAILURE() << "the dialog showed its fields"; });
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    const MessageBoxCall& call = MessageBoxes().calls[0];
+    EXPECT_NE(nullptr, call.owner);
+    EXPECT_NE(main, call.owner);
+    ExpectBox(call, call.owner, kSelectUserId, "Select a User ID!", MB_OK);
+}
+
+TEST_F(ChangePasswordTest, AUserIdWithoutCertificateGetsNoUsersValue) {
+    // "zero" with the password "pw37" derives the empty key, the same as nothing read.
+    Run("zero", [](HWND dialog) { Submit(dialog, "pw37", "n", "n"); });
+    std::vector<std::string> texts;
+    for (const MessageBoxCall& call : MessageBoxes().calls) {
+        texts.push_back(call.text);
+    }
+    EXPECT_EQ((std::vector<std::string>{"User Not Found", "Wrong Old Password!\nRetry?"}), texts);
+    EXPECT_EQ("<none>", Stored(kUsersPath, "zero"));
+    EXPECT_TRUE(openAfterScript);
+}
+
+TEST_F(ChangePasswordTest, AnEmptyStoredUserKeyTakesOnlyAPasswordThatDerivesAnEmptyKey) {
+    SetBinary(kUsersPath, "zero", "");
+    Run("zero", [](HWND dialog) {
+        Submit(dialog, "wrong", "n", "n");
+        Submit(dialog, "pw37", "n", "n");
+    });
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    EXPECT_EQ("Wrong Old Password!\nRetry?", MessageBoxes().calls[0].text);
+    EXPECT_FALSE(openAfterScript);
+    EXPECT_EQ(kZeroN, Stored(kUsersPath, "zero"));
+}
+
+TEST_F(ChangePasswordTest, ARefusedWriteIsReportedAndTheOldPasswordStaysValid) {
+    Timeline().hook = [](const std::string& event) {
+        if (event == "cursor wait") {
+            InjectRegistryFailure();
+        }
+    };
+    Run("alice", [](HWND dialog) { Submit(dialog, "secret", "n3w", "n3w"); });
+    EXPECT_TRUE(openAfterScript);
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    ExpectBox(MessageBoxes().calls[0], dialogWindow,
+              "The new password of \"alice\" was not saved: the registry refused the new "
+              "UserKey.\nThe old password is still valid.",
+              "wardkeep_tests", MB_OK | MB_ICONHAND);
+    EXPECT_EQ((std::vector<std::string>{"cursor wait", "cursor arrow"}), Timeline().events);
+    LiftRegistryFailure();
+    EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
+}
+
+TEST_F(ChangePasswordTest, FieldsTakeWhatTheKeyInputHoldsAndAnExceptionEndsTheDialog) {
+    Run("alice", [](HWND dialog) {
+        for (int field : {IDC_OLD_PASSWORD, IDC_NEW_PASSWORD, IDC_RETYPED_NEW_PASSWORD}) {
+            EXPECT_EQ(192, ::SendDlgItemMessageA(dialog, field, EM_GETLIMITTEXT, 0, 0));
+        }
+        Submit(dialog, std::string(300, 'p'), "n", "n"); // set by program, past the limit
+    });
+    EXPECT_FALSE(openAfterScript);
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    ExpectBox(MessageBoxes().calls[0], dialogWindow,
+              "CChangePwd::OnException(): The user ID and the passwords are longer than 511 "
+              "bytes together.",
+              "wardkeep_tests", MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
+}
+
+} // namespace
