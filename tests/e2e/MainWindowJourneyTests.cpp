@@ -85,21 +85,16 @@ void SeedValue(const char* keyPath, const std::string& name, const std::string& 
 // The value's bytes, or false when the key or the value is missing in that view.
 bool ReadValue(const char* keyPath, const std::string& name, std::string& bytes,
                REGSAM view = kStoreView) {
-    bool found = false;
+    char data[512];
+    DWORD size = sizeof data;
+    DWORD flags = RRF_RT_ANY | (view == kStoreView ? RRF_SUBKEY_WOW6432KEY : RRF_SUBKEY_WOW6464KEY);
+    LSTATUS status = ERROR_SUCCESS;
     e2e::WithPrefixMachineHive([&] {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ | view, &key) !=
-            ERROR_SUCCESS) {
-            return;
-        }
-        char data[512];
-        DWORD size = sizeof data;
-        found = ::RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
-        bytes.assign(data, found ? size : 0);
-        ::RegCloseKey(key);
+        status =
+            ::RegGetValueA(HKEY_LOCAL_MACHINE, keyPath, name.c_str(), flags, nullptr, data, &size);
     });
-    return found;
+    bytes.assign(data, status == ERROR_SUCCESS ? size : 0);
+    return status == ERROR_SUCCESS;
 }
 
 bool ValueExists(const char* keyPath, const std::string& name, REGSAM view = kStoreView) {
