@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Wardkeep with its tests and runs every test under Wine, in a
-# private Wine prefix inside build/, on a private Xvfb display.
+# private Wine prefix inside build/, on a private Xvfb display; then builds the portable code
+# natively under the sanitizers and runs its tests. Arguments go to the Wine run's CTest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -11,3 +12,4 @@ stop_wine
 trap stop_wine EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" \
     ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"
+scripts/test-native.sh
