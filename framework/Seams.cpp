@@ -43,11 +43,20 @@ void PlatformSystemTime(SYSTEMTIME* now) {
     ::GetSystemTime(now);
 }
 
+BOOL PlatformSaveFileDialog(OPENFILENAMEA* request) {
+    return ::GetSaveFileNameA(request);
+}
+
+BOOL PlatformOpenFileDialog(OPENFILENAMEA* request) {
+    return ::GetOpenFileNameA(request);
+}
+
 } // namespace
 
 Seams PlatformSeams() {
-    return Seams{&PlatformMessageBox, &PlatformHtmlHelp, &PlatformPause, &PlatformShowCursor,
-                 &PlatformSystemTime};
+    return Seams{&PlatformMessageBox,    &PlatformHtmlHelp,   &PlatformPause,
+                 &PlatformShowCursor,    &PlatformSystemTime, &PlatformSaveFileDialog,
+                 &PlatformOpenFileDialog};
 }
 
 Seams& CurrentSeams() {

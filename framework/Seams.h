@@ -1,9 +1,12 @@
 // Every call the program makes to a platform facility that a test must be able to replace:
-// the message box, the HTML Help call, the pause, the cursor and the clock. Product code calls
-// through these pointers only; tests swap them for recorders and restore the defaults afterwards.
+// the message box, the HTML Help call, the pause, the cursor, the clock and the file dialogs.
+// Product code calls through these pointers only; tests swap them for recorders and restore the
+// defaults afterwards.
 #pragma once
 
 #include "Win32.h"
+
+#include <commdlg.h>
 
 namespace fw {
 
@@ -15,6 +18,8 @@ using PauseFn = void (*)(DWORD milliseconds);
 using ShowCursorFn = void (*)(const char* systemCursor);
 // The current time in UTC.
 using SystemTimeFn = void (*)(SYSTEMTIME* now);
+// The standard save or open dialog (GetSaveFileNameA, GetOpenFileNameA).
+using FileDialogFn = BOOL (*)(OPENFILENAMEA* request);
 
 struct Seams {
     MessageBoxFn messageBox;
@@ -22,6 +27,8 @@ struct Seams {
     PauseFn pause;
     ShowCursorFn showCursor;
     SystemTimeFn systemTime;
+    FileDialogFn saveFileDialog;
+    FileDialogFn openFileDialog;
 };
 
 // The live set of seams; starts with the platform's own functions.

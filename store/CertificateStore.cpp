@@ -77,15 +77,15 @@ std::optional<KeyBytes> ReadKeyReported(fw::IReporter& reporter, const char* key
     return result;
 }
 
-KeyBytes ReadKeyQuiet(fw::IReporter& reporter, const char* keyPath, const std::string& userId) {
+std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPath,
+                                     const std::string& userId) {
     KeyBytes result;
-    bool finished = reporter.Guarded([&] {
+    bool found = false;
+    reporter.Guarded([&] {
         fw::UniqueHKey key = OpenKey(keyPath);
-        if (key) {
-            QueryValue(key, userId, kQuietReadBytes, result);
-        }
+        found = key && QueryValue(key, userId, kQuietReadBytes, result);
     });
-    return finished ? result : KeyBytes();
+    return found ? std::optional<KeyBytes>(result) : std::nullopt;
 }
 
 void DeleteCertificate(const std::string& userId) {

@@ -38,9 +38,11 @@ bool WriteKey(fw::IReporter& reporter, const char* keyPath, const std::string& u
 std::optional<KeyBytes> ReadKeyReported(fw::IReporter& reporter, const char* keyPath,
                                         const std::string& userId);
 
-// Reads value `userId` (at most 16 bytes, any type) up to its first zero byte; the empty key on
-// any failure, silently. An exception is reported through `reporter`.
-KeyBytes ReadKeyQuiet(fw::IReporter& reporter, const char* keyPath, const std::string& userId);
+// Reads value `userId` (at most 16 bytes, any type) up to its first zero byte; nothing on any
+// failure, silently (a stored empty key is read as the empty key). An exception is reported
+// through `reporter`.
+std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPath,
+                                     const std::string& userId);
 
 // Deletes value `userId` from the Users key, then from the Cookies key. Nothing is reported.
 void DeleteCertificate(const std::string& userId);

@@ -25,12 +25,9 @@ class StoreTest : public testing::Test {
     static std::string OutOfMemoryReport() { return "CWardkeepDlg::OnException(): Out of memory."; }
 };
 
-// The bytes read, or "<none>" when the reported read failed.
-std::string Reported(const std::optional<store::KeyBytes>& key) {
+// The bytes read, or "<none>" when the read failed.
+std::string Read(const std::optional<store::KeyBytes>& key) {
     return key ? key->Bytes() : "<none>";
-}
-std::string Quiet(const store::KeyBytes& key) {
-    return key.Bytes();
 }
 
 // ---- Listing --------------------------------------------------------------------------------
@@ -174,8 +171,8 @@ TEST_F(StoreTest, AFailedWriteSaysSoWithoutAMessage) {
 struct ReadCase : NamedCase {
     DWORD type;
     std::string stored;
-    std::string quiet;           // what the quiet read returns
-    std::string reported;        // what the reported read returns
+    std::string quiet;           // what the quiet read returns, "<none>" for nothing
+    std::string reported;        // what the reported read returns, "<none>" for nothing
     const char* reportedMessage; // nullptr: none
 };
 
@@ -185,10 +182,10 @@ TEST_P(ReadKeyTest, ReadsUpToTheFirstZeroWithinTheBufferLimit) {
     const ReadCase& c = GetParam();
     SetValue(kUsersPath, "Alice", c.type, c.stored);
 
-    EXPECT_EQ(c.quiet, Quiet(store::ReadKeyQuiet(dialog, store::kUsersKey, "ALICE")));
+    EXPECT_EQ(c.quiet, Read(store::ReadKeyQuiet(dialog, store::kUsersKey, "ALICE")));
     EXPECT_TRUE(MessageBoxes().calls.empty());
 
-    EXPECT_EQ(c.reported, Reported(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
+    EXPECT_EQ(c.reported, Read(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
     if (c.reportedMessage == nullptr) {
         EXPECT_TRUE(MessageBoxes().calls.empty());
     } else {
@@ -204,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ReadCase{{"Empty"}, REG_BINARY, "", "", "", nullptr},
         ReadCase{{"SixteenBytes"}, REG_BINARY, k16Bytes, k16Bytes, k16Bytes, nullptr},
-        ReadCase{{"SeventeenBytes"}, REG_BINARY, k17Bytes, "", k17Bytes, nullptr},
+        ReadCase{{"SeventeenBytes"}, REG_BINARY, k17Bytes, "<none>", k17Bytes, nullptr},
         ReadCase{{"CutAtZeroByte"}, REG_BINARY, std::string("ab\0cd", 5), "ab", "ab", nullptr},
         ReadCase{{"LeadingZeroByte"}, REG_BINARY, std::string("\0ab", 3), "", "", nullptr},
         ReadCase{{"AnyTypeReadAsBytes"},
@@ -213,19 +210,24 @@ INSTANTIATE_TEST_SUITE_P(
                  "\x01\x02\x03\x04",
                  "\x01\x02\x03\x04",
                  nullptr},
+        ReadCase{{"BufferFull"},
+                 REG_BINARY,
+                 std::string(128, 'x'),
+                 "<none>",
+                 std::string(128, 'x'),
+                 nullptr},
         ReadCase{
-            {"BufferFull"}, REG_BINARY, std::string(128, 'x'), "", std::string(128, 'x'), nullptr},
-        ReadCase{{"TooLong"}, REG_BINARY, std::string(129, 'x'), "", "<none>", "User Not Found"}),
+            {"TooLong"}, REG_BINARY, std::string(129, 'x'), "<none>", "<none>", "User Not Found"}),
     CaseName<ReadCase>);
 
 TEST_F(StoreTest, ReportedReadTellsWhetherTheKeyOrTheValueIsMissing) {
-    EXPECT_EQ("<none>", Reported(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
+    EXPECT_EQ("<none>", Read(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
     SetBinary(kUsersPath, "bob", "\x01");
-    EXPECT_EQ("<none>", Reported(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
+    EXPECT_EQ("<none>", Read(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
     ASSERT_EQ(2u, MessageBoxes().calls.size());
     EXPECT_EQ("User Keys Not Found", MessageBoxes().calls[0].text);
     EXPECT_EQ("User Not Found", MessageBoxes().calls[1].text);
-    EXPECT_EQ("", Quiet(store::ReadKeyQuiet(dialog, store::kUsersKey, "alice")));
+    EXPECT_EQ("<none>", Read(store::ReadKeyQuiet(dialog, store::kUsersKey, "alice")));
     EXPECT_EQ(2u, MessageBoxes().calls.size());
 }
 
@@ -246,7 +248,7 @@ TEST_F(StoreTest, MemoryExhaustionInAReadIsReportedAndGivesTheEmptyKey) {
     SetBinary(kCookiesPath, "alice", k16Bytes);
     {
         FailingAllocation failure(0);
-        EXPECT_EQ("<none>", Reported(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
+        EXPECT_EQ("<none>", Read(store::ReadKeyReported(dialog, store::kUsersKey, "alice")));
     }
     ASSERT_EQ(2u, MessageBoxes().calls.size());
     EXPECT_EQ(OutOfMemoryReport(), MessageBoxes().calls[0].text);
@@ -255,7 +257,7 @@ TEST_F(StoreTest, MemoryExhaustionInAReadIsReportedAndGivesTheEmptyKey) {
     MessageBoxes().calls.clear();
     {
         FailingAllocation failure(0);
-        EXPECT_EQ("", Quiet(store::ReadKeyQuiet(dialog, store::kCookiesKey, "alice")));
+        EXPECT_EQ("<none>", Read(store::ReadKeyQuiet(dialog, store::kCookiesKey, "alice")));
     }
     ASSERT_EQ(1u, MessageBoxes().calls.size());
     EXPECT_EQ(OutOfMemoryReport(), MessageBoxes().calls[0].text);

@@ -1,5 +1,6 @@
 #include "KeyDialogs.h"
 
+#include "framework/App.h"
 #include "keys/KeyBytes.h"
 
 void LimitPasswordFields(std::initializer_list<const fw::CEdit*> fields) {
@@ -12,4 +13,12 @@ void FinishKeyChange(fw::CDialog& dialog, fw::CWaitCursor& wait) {
     fw::CurrentSeams().pause(kAfterStorePauseMs);
     wait.Restore();
     dialog.EndDialog(IDOK);
+}
+
+void ReportCertificateNotSaved(HWND owner, const std::string& userId, bool userKeyWritten) {
+    std::string text = "The certificate of \"" + userId + "\" was not saved";
+    text += userKeyWritten ? " completely: its UserKey was written, but the registry refused its "
+                             "CookieKey.\nTry again, or delete the incomplete certificate."
+                           : ": the registry refused its UserKey.\nNothing was changed.";
+    fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, owner);
 }

@@ -1,4 +1,4 @@
-// What the New Certificate and Change Password dialogs share.
+// What the New Certificate and Change Password dialogs, and the import, share.
 #pragma once
 
 #include "framework/Controls.h"
@@ -6,6 +6,7 @@
 #include "framework/Seams.h"
 
 #include <initializer_list>
+#include <string>
 
 // How long the dialogs keep the wait cursor up after storing a key, in milliseconds.
 constexpr DWORD kAfterStorePauseMs = 3000;
@@ -15,3 +16,7 @@ void LimitPasswordFields(std::initializer_list<const fw::CEdit*> fields);
 
 // Ends a dialog whose keys are stored: the pause under the wait cursor, the arrow, then OK.
 void FinishKeyChange(fw::CDialog& dialog, fw::CWaitCursor& wait);
+
+// Tells the user, in a box owned by `owner`, that the certificate of `userId` was not stored, or
+// only its UserKey.
+void ReportCertificateNotSaved(HWND owner, const std::string& userId, bool userKeyWritten);

@@ -37,22 +37,14 @@ void CNewCertificate::OnOK() {
         // The CookieKey of a certificate being replaced stays: without it, the files encrypted
         // under the certificate could not be recovered.
         wait.Restore();
-        ReportNotSaved(false);
+        ReportCertificateNotSaved(m_hWnd, m_userId, false);
         return;
     }
     // The CookieKey comes from the time of this write, not from the time OK was pressed.
     if (!store::WriteKey(*this, store::kCookiesKey, m_userId, keys::DeriveCookieKey())) {
         wait.Restore();
-        ReportNotSaved(true);
+        ReportCertificateNotSaved(m_hWnd, m_userId, true);
         return;
     }
     FinishKeyChange(*this, wait);
-}
-
-void CNewCertificate::ReportNotSaved(bool userKeyWritten) {
-    std::string text = "The certificate of \"" + m_userId + "\" was not saved";
-    text += userKeyWritten ? " completely: its UserKey was written, but the registry refused its "
-                             "CookieKey.\nTry again, or delete the incomplete certificate."
-                           : ": the registry refused its UserKey.\nNothing was changed.";
-    fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
 }

@@ -25,9 +25,6 @@ class CNewCertificate : public fw::CDialog {
     void OnOK() override;
 
   private:
-    // Tells the user that the certificate was not stored, or only its UserKey.
-    void ReportNotSaved(bool userKeyWritten);
-
     fw::CEdit m_userIdEdit;
     fw::CEdit m_passwordEdit;
     fw::CEdit m_retypedPasswordEdit;

@@ -12,6 +12,8 @@
 const fw::CommandEntry<CWardkeepDlg> CWardkeepDlg::kCommands[] = {
     {IDM_NEW_CERTIFICATE, &CWardkeepDlg::CreateCertificate},
     {IDM_DELETE_CERTIFICATE, &CWardkeepDlg::RemoveCertificate},
+    {IDM_EXPORT_CERTIFICATE, &CWardkeepDlg::ExportCertificate},
+    {IDM_IMPORT_CERTIFICATE, &CWardkeepDlg::ImportCertificate},
     {IDM_CHANGE_PASSWORD, &CWardkeepDlg::ChangePassword},
     {IDM_HELP, &CWardkeepDlg::ShowHelp},
 };

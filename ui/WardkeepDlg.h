@@ -5,7 +5,12 @@
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
 
+#include <optional>
 #include <string>
+
+namespace exchange {
+class ExclusiveFile;
+}
 
 class CWardkeepDlg : public fw::CMappedDialog<CWardkeepDlg> {
   public:
@@ -32,6 +37,11 @@ class CWardkeepDlg : public fw::CMappedDialog<CWardkeepDlg> {
     void CreateCertificate();
     void RemoveCertificate();
     void ChangePassword();
+    void ExportCertificate();
+    void ImportCertificate();
+    // The path chosen in the save or open dialog for certificate files; nothing if cancelled.
+    std::optional<std::string> AskCertificatePath(bool forSaving);
+    void FailExport(exchange::ExclusiveFile& file, const std::string& path, const char* what);
     void ShowHelp();
     void OnListClick(const NMHDR& header);
     void OnListKeyDown(const NMHDR& header);

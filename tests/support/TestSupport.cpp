@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace testing_support {
@@ -142,6 +143,11 @@ HelpRecorder& HelpCalls() {
     return recorder;
 }
 
+FileDialogRecorder& FileDialogs() {
+    static FileDialogRecorder recorder;
+    return recorder;
+}
+
 TimelineRecorder& Timeline() {
     static TimelineRecorder recorder;
     return recorder;
@@ -187,14 +193,46 @@ void RecordClock(SYSTEMTIME* now) {
     RecordEvent("clock");
 }
 
+BOOL RecordFileDialog(bool save, OPENFILENAMEA* request) {
+    std::string filter;
+    for (const char* part = request->lpstrFilter; part != nullptr && *part != '\0';
+         part += std::strlen(part) + 1) {
+        filter += std::string(part) + "|";
+    }
+    FileDialogs().calls.push_back({save, request->hwndOwner, filter, request->lpstrFile,
+                                   request->lpstrDefExt != nullptr ? request->lpstrDefExt : "",
+                                   request->Flags, request->nMaxFile});
+    if (FileDialogs().answers.empty()) {
+        return FALSE;
+    }
+    std::string answer = FileDialogs().answers.front();
+    FileDialogs().answers.pop_front();
+    if (answer.size() >= request->nMaxFile) {
+        return FALSE; // the dialog refuses a path that does not fit
+    }
+    answer.copy(request->lpstrFile, answer.size());
+    request->lpstrFile[answer.size()] = '\0';
+    return TRUE;
+}
+
+BOOL RecordSaveDialog(OPENFILENAMEA* request) {
+    return RecordFileDialog(true, request);
+}
+
+BOOL RecordOpenDialog(OPENFILENAMEA* request) {
+    return RecordFileDialog(false, request);
+}
+
 } // namespace
 
 void InstallRecorders() {
     MessageBoxes() = MessageBoxRecorder();
     HelpCalls() = HelpRecorder();
     Timeline() = TimelineRecorder();
+    FileDialogs() = FileDialogRecorder();
     fw::CurrentSeams() =
-        fw::Seams{&RecordMessageBox, &RecordHelp, &RecordPause, &RecordCursor, &RecordClock};
+        fw::Seams{&RecordMessageBox, &RecordHelp,       &RecordPause,     &RecordCursor,
+                  &RecordClock,      &RecordSaveDialog, &RecordOpenDialog};
 }
 
 void RemoveRecorders() {

@@ -89,6 +89,24 @@ struct TimelineRecorder {
 };
 TimelineRecorder& Timeline();
 
+struct FileDialogCall {
+    bool save;
+    HWND owner;
+    std::string filter; // "|" between the parts
+    std::string initialFile;
+    std::string defaultExtension;
+    DWORD flags;
+    DWORD maxFile;
+};
+
+// Records the save and open dialogs and answers each with the next path of `answers` (chosen as
+// a user would), or cancels once they run out.
+struct FileDialogRecorder {
+    std::vector<FileDialogCall> calls;
+    std::deque<std::string> answers;
+};
+FileDialogRecorder& FileDialogs();
+
 // Installs the recorders (emptied) as the seams; restores the platform's afterwards.
 void InstallRecorders();
 void RemoveRecorders();

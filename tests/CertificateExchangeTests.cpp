@@ -1,0 +1,300 @@
+// The Export Certificate and Import Certificate commands, run from the main window with the file
+// dialogs recorded and answered by script, on real files and Wine's registry.
+#include "support/TestSupport.h"
+
+#include "framework/App.h"
+#include "framework/Handles.h"
+#include "framework/Seams.h"
+#include "res/resource.h"
+#include "ui/WardkeepDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace testing_support;
+
+namespace {
+
+const char kSelectUserId[] = "You must select a user ID\nfrom the listbox before\n"
+                             "you can use the export\nfunction.";
+const std::string k16Bytes = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10";
+const std::string kCookie = "\x33\x44\x55";
+const std::string kHead = "[Lockwell]\r\nVersion = 2.0\r\nUser = alice\r\n\r\n[Keys]\r\n"
+                          "UserKey = 0102030405060708090a0b0c0d0e0f10\r\n";
+const std::string kFullFile = kHead + "CookieKey = 33445500000000000000000000000000";
+const char kAbsent[] = "<absent>";
+
+class ExchangeTest : public testing::Test {
+  protected:
+    CWardkeepDlg dialog;
+    HWND main = nullptr;
+    std::string folder;
+    std::vector<std::string> listAfter;
+    std::string fieldAfter;
+    int selectedAfter = -2;
+
+    ExchangeTest() {
+        fw::CWinApp::Current()->SetMainWindow(&dialog);
+        char temp[MAX_PATH + 1] = {};
+        ::GetTempPathA(sizeof temp, temp);
+        folder = std::string(temp) + "wardkeep-exchange-" + std::to_string(::GetCurrentProcessId());
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    ~ExchangeTest() override {
+        fw::CWinApp::Current()->SetMainWindow(nullptr);
+        for (const char* name : {"\\chosen.crt"}) {
+            ::DeleteFileA((folder + name).c_str());
+        }
+        ::RemoveDirectoryA(folder.c_str());
+    }
+
+    std::string Chosen() const { return folder + "\\chosen.crt"; }
+
+    // Runs `command` in the main window with `field` in its User ID field; another program adds
+    // "zz-other" first, so the list shows it only if the command refreshed the list.
+    void Run(UINT command, const std::string& field) {
+        RunModal(dialog, [&](HWND window) {
+            main = window;
+            HWND list = ::GetDlgItem(window, IDC_CERTIFICATE_LIST);
+            ::SetDlgItemTextA(window, IDC_USER_ID, field.c_str());
+            SetBinary(kUsersPath, "zz-other", "\x01");
+            ::SendMessageA(window, WM_COMMAND, command, 0);
+            listAfter = ListItems(list);
+            fieldAfter = WindowText(::GetDlgItem(window, IDC_USER_ID));
+            selectedAfter = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+            ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        });
+    }
+
+    bool Refreshed() const {
+        return std::find(listAfter.begin(), listAfter.end(), "zz-other") != listAfter.end();
+    }
+
+    static std::string FileBytes(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            return kAbsent;
+        }
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+
+    static void WriteFile(const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+
+    void ExpectFileDialog(bool save) const {
+        ASSERT_EQ(1u, FileDialogs().calls.size());
+        const FileDialogCall& call = FileDialogs().calls[0];
+        char temp[MAX_PATH + 1] = {};
+        ::GetTempPathA(sizeof temp, temp);
+        EXPECT_EQ(save, call.save);
+        EXPECT_EQ(main, call.owner);
+        EXPECT_EQ("Lockwell Certificates (*.crt)|*.crt|All Files (*.*)|*.*|", call.filter);
+        EXPECT_EQ(std::string(temp) + "*.crt", call.initialFile);
+        EXPECT_EQ("crt", call.defaultExtension);
+        EXPECT_EQ(static_cast<DWORD>(OFN_OVERWRITEPROMPT),
+                  call.flags & (OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST));
+        EXPECT_EQ(260u, call.maxFile);
+    }
+};
+
+// ---- Export ---------------------------------------------------------------------------------
+
+struct ExportCase : NamedCase {
+    const char* userKey;   // the Users value, nullptr: none
+    const char* cookieKey; // the Cookies value, nullptr: none
+    const char* target;    // what the user picks: "chosen", "cancel", "no-folder", "full", "held"
+    std::string file;      // what the chosen file holds afterwards
+    const char* message;   // kSelectUserId, "created", "written" (a failure), or nullptr
+};
+
+class ExportTest : public ExchangeTest, public testing::WithParamInterface<ExportCase> {};
+
+TEST_P(ExportTest, WritesTheFileOrSaysWhyNot) {
+    const ExportCase& c = GetParam();
+    if (c.userKey != nullptr) {
+        SetBinary(kUsersPath, "alice", c.userKey);
+    }
+    if (c.cookieKey != nullptr) {
+        SetBinary(kCookiesPath, "alice", c.cookieKey);
+    }
+    std::string target = c.target == std::string("no-folder") ? folder + "\\none\\x.crt"
+                         : c.target == std::string("full")    ? "Z:\\dev\\full"
+                                                              : Chosen();
+    if (c.target != std::string("cancel")) {
+        FileDialogs().answers = {target};
+    }
+    fw::UniqueFileHandle holder;
+    if (c.target == std::string("held")) {
+        WriteFile(Chosen(), "held");
+        holder.Reset(
+            ::CreateFileA(Chosen().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    Run(IDM_EXPORT_CERTIFICATE, "alice");
+    holder.Reset();
+
+    ExpectFileDialog(true);
+    EXPECT_EQ(c.file, FileBytes(Chosen()));
+    if (c.message == nullptr) {
+        EXPECT_TRUE(MessageBoxes().calls.empty());
+    } else {
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        const MessageBoxCall& call = MessageBoxes().calls[0];
+        EXPECT_EQ(main, call.owner);
+        if (c.message == kSelectUserId) {
+            EXPECT_EQ(kSelectUserId, call.text);
+            EXPECT_EQ("Select a User ID!", call.caption);
+            EXPECT_EQ(static_cast<UINT>(MB_OK), call.type);
+        } else {
+            std::string start = "The certificate was not exported: \"" + target +
+                                "\" could not be " + c.message + ".\n";
+            EXPECT_EQ(start, call.text.substr(0, start.size()));
+            EXPECT_GT(call.text.size(), start.size()) << "the system's reason is missing";
+            EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONHAND), call.type);
+        }
+    }
+    EXPECT_FALSE(Refreshed());
+    EXPECT_EQ("alice", fieldAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchange, ExportTest,
+    testing::Values(
+        ExportCase{{"Exported"}, k16Bytes.c_str(), kCookie.c_str(), "chosen", kFullFile, nullptr},
+        // A derived key is empty when its digest starts with a zero byte.
+        ExportCase{{"EmptyUserKey"},
+                   "",
+                   kCookie.c_str(),
+                   "chosen",
+                   "[Lockwell]\r\nVersion = 2.0\r\nUser = alice\r\n\r\n[Keys]\r\nUserKey = "
+                   "00000000000000000000000000000000\r\nCookieKey = "
+                   "33445500000000000000000000000000",
+                   nullptr},
+        ExportCase{{"Cancelled"}, k16Bytes.c_str(), kCookie.c_str(), "cancel", kAbsent, nullptr},
+        ExportCase{{"NoCookiesValue"}, k16Bytes.c_str(), nullptr, "chosen", kHead, kSelectUserId},
+        ExportCase{{"UsersValueOver16Bytes"},
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11",
+                   kCookie.c_str(),
+                   "chosen",
+                   "",
+                   kSelectUserId},
+        ExportCase{
+            {"FolderMissing"}, k16Bytes.c_str(), kCookie.c_str(), "no-folder", kAbsent, "created"},
+        ExportCase{{"DiskFull"}, k16Bytes.c_str(), kCookie.c_str(), "full", kAbsent, "written"},
+        ExportCase{{"HeldByAnotherProgram"},
+                   k16Bytes.c_str(),
+                   kCookie.c_str(),
+                   "held",
+                   "held",
+                   "created"}),
+    CaseName<ExportCase>);
+
+TEST_F(ExchangeTest, ExportWithoutAUserIdSaysSoAndAsksForNoFile) {
+    Run(IDM_EXPORT_CERTIFICATE, "");
+    EXPECT_TRUE(FileDialogs().calls.empty());
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    EXPECT_EQ(kSelectUserId, MessageBoxes().calls[0].text);
+    EXPECT_EQ(main, MessageBoxes().calls[0].owner);
+}
+
+// ---- Import ---------------------------------------------------------------------------------
+
+struct ImportCase : NamedCase {
+    const char* file;      // the chosen file's bytes, nullptr: the file does not exist
+    const char* userId;    // the user ID stored, nullptr: nothing stored
+    const char* userKey;   // the Users value stored
+    const char* cookieKey; // the Cookies value stored
+};
+
+class ImportTest : public ExchangeTest, public testing::WithParamInterface<ImportCase> {};
+
+TEST_P(ImportTest, StoresWhatTheFileHoldsOrNothing) {
+    const ImportCase& c = GetParam();
+    SetBinary(kUsersPath, "Bob", "old user key");
+    SetBinary(kCookiesPath, "Bob", "old cookie");
+    if (c.file != nullptr) {
+        WriteFile(Chosen(), c.file);
+    }
+    FileDialogs().answers = {Chosen()};
+    Run(IDM_IMPORT_CERTIFICATE, "carol");
+
+    ExpectFileDialog(false);
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+    EXPECT_EQ("carol", fieldAfter);
+    EXPECT_EQ(-1, selectedAfter);
+    std::vector<std::string> names = BinaryValueNames(kUsersPath);
+    if (c.userId == nullptr) {
+        EXPECT_EQ((std::vector<std::string>{"Bob", "zz-other"}), names);
+        EXPECT_FALSE(Refreshed());
+        return;
+    }
+    EXPECT_TRUE(Refreshed());
+    EXPECT_EQ(names, listAfter);
+    RegistryValue userKey, cookieKey;
+    ASSERT_TRUE(GetValue(kUsersPath, c.userId, userKey));
+    ASSERT_TRUE(GetValue(kCookiesPath, c.userId, cookieKey));
+    EXPECT_EQ(c.userKey, userKey.data);
+    EXPECT_EQ(c.cookieKey, cookieKey.data);
+}
+
+const std::string k128Chars(128, 'u');
+const std::string kLongUserFile = "User = " + k128Chars + "\nUserKey = 01\nCookieKey = 02";
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchange, ImportTest,
+    testing::Values(
+        ImportCase{
+            {"WrittenByExport"}, kFullFile.c_str(), "alice", k16Bytes.c_str(), kCookie.c_str()},
+        ImportCase{{"NoHeaders"},
+                   "Version = 2.0\nUser = alice\nUserKey = 41\nCookieKey = 42",
+                   "alice",
+                   "A",
+                   "B"},
+        ImportCase{
+            {"NoVersionLine"}, "User = alice\r\nUserKey = 41\r\nCookieKey = 42", "alice", "A", "B"},
+        // Stored under the unnamed values.
+        ImportCase{{"NoUserLine"}, "Version = 2.0\nUserKey = 41\nCookieKey = 42", "", "A", "B"},
+        // A key line that decodes to nothing still stores the empty key.
+        ImportCase{{"EmptyKeyValue"}, "User = alice\nUserKey = \nCookieKey = 42", "alice", "", "B"},
+        // Both keys replaced, whatever the spelling.
+        ImportCase{{"ExistingUserId"}, "User = BOB\nUserKey = 41\nCookieKey = 42", "bob", "A", "B"},
+        ImportCase{{"TwoLines"}, "User = alice\nUserKey = 41", nullptr, nullptr, nullptr},
+        // Would store an empty CookieKey over the one a certificate may have.
+        ImportCase{{"NoCookieKeyLine"},
+                   "Version = 2.0\nUser = alice\nUserKey = 41",
+                   nullptr,
+                   nullptr,
+                   nullptr},
+        ImportCase{{"NoUserKeyLine"},
+                   "Version = 2.0\nUser = alice\nCookieKey = 42",
+                   nullptr,
+                   nullptr,
+                   nullptr},
+        // Could never be listed, selected or deleted.
+        ImportCase{{"UserIdOver127Characters"}, kLongUserFile.c_str(), nullptr, nullptr, nullptr},
+        ImportCase{{"NoSuchFile"}, nullptr, nullptr, nullptr, nullptr}),
+    CaseName<ImportCase>);
+
+TEST_F(ExchangeTest, ImportThatTheRegistryRefusesIsReportedAndTheListShowsTheStore) {
+    WriteFile(Chosen(), kFullFile);
+    FileDialogs().answers = {Chosen()};
+    RunModal(dialog, [&](HWND window) {
+        main = window;
+        InjectRegistryFailure();
+        ::SendMessageA(window, WM_COMMAND, IDM_IMPORT_CERTIFICATE, 0);
+        LiftRegistryFailure();
+        ::PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    });
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    EXPECT_EQ(main, MessageBoxes().calls[0].owner);
+    EXPECT_EQ("The certificate of \"alice\" was not saved: the registry refused its UserKey.\n"
+              "Nothing was changed.",
+              MessageBoxes().calls[0].text);
+    EXPECT_FALSE(HasValue(kUsersPath, "alice"));
+}
+
+} // namespace
