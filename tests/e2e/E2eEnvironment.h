@@ -12,12 +12,14 @@ namespace e2e {
 bool RunningUnderWine();
 
 // This process's WINEPREFIX, and the build tree's private prefix it must equal before the driver
-// may touch a registry.
+// may touch a registry: the first machine's, or the second machine's when WINEPREFIX names that.
 std::string WinePrefix();
 std::string ExpectedWinePrefix();
 
 // The program under test as a Windows path; empty when none was given on the command line.
 std::string ProgramPath();
+// The certificate file that moves from the first machine to the second, as a Windows path.
+std::string ExchangeFilePath();
 
 // Everywhere in this process HKEY_LOCAL_MACHINE is redirected to a scratch key. Only `work`, run
 // here, sees the prefix's real machine hive, the one the program under test uses.

@@ -1,4 +1,5 @@
-// Entry point of the e2e driver: wardkeep_e2e <path of wardkeep.exe> [GoogleTest options].
+// Entry point of the e2e driver:
+//   wardkeep_e2e <path of wardkeep.exe> <certificate file to move> [GoogleTest options]
 // Redirects this process's HKEY_LOCAL_MACHINE to a scratch key so that nothing in the driver
 // reaches the machine hive by accident.
 #include "E2eEnvironment.h"
@@ -13,6 +14,7 @@ namespace {
 const char kScratchKey[] = "Software\\WardkeepE2eScratchMachine";
 
 std::string g_programPath;
+std::string g_exchangeFilePath;
 HKEY g_scratch = nullptr;
 
 std::string ToWindowsPath(std::string path) {
@@ -45,11 +47,16 @@ std::string WinePrefix() {
 }
 
 std::string ExpectedWinePrefix() {
-    return WARDKEEP_E2E_WINEPREFIX;
+    return WinePrefix() == WARDKEEP_E2E_SECOND_WINEPREFIX ? WARDKEEP_E2E_SECOND_WINEPREFIX
+                                                          : WARDKEEP_E2E_WINEPREFIX;
 }
 
 std::string ProgramPath() {
     return g_programPath;
+}
+
+std::string ExchangeFilePath() {
+    return g_exchangeFilePath;
 }
 
 void WithPrefixMachineHive(const std::function<void()>& work) {
@@ -64,6 +71,9 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (argc > 1) {
         e2e::g_programPath = e2e::ToWindowsPath(argv[1]);
+    }
+    if (argc > 2) {
+        e2e::g_exchangeFilePath = e2e::ToWindowsPath(argv[2]);
     }
     // Outside Wine or in a foreign prefix no registry is touched: the tests skip or fail first.
     bool redirect = e2e::RunningUnderWine() && !e2e::ExpectedWinePrefix().empty() &&

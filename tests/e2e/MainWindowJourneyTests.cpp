@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,8 @@ namespace {
 constexpr int kUserIdEdit = 1010;
 constexpr int kCertificateList = 1011;
 constexpr WPARAM kChangePasswordCommand = 32771;
+constexpr WPARAM kImportCertificateCommand = 32772;
+constexpr WPARAM kExportCertificateCommand = 32773;
 constexpr WPARAM kDeleteCertificateCommand = 32774;
 constexpr WPARAM kNewCertificateCommand = 32776;
 constexpr WPARAM kExitCommand = IDOK; // the "&Exit" menu item
@@ -314,6 +318,22 @@ class MainWindowJourney : public ::testing::Test {
 
     void AnswerDeleteQuestion(int button) { AnswerBox("Warning", m_main, kDeleteQuestion, button); }
 
+    // Picks `path` in the program's save or open dialog, as a user typing it would.
+    void ChooseFile(const char* caption, const std::string& path) {
+        HWND box = nullptr;
+        ASSERT_NO_FATAL_FAILURE(WaitForDialog(caption, m_main, box));
+        HWND name = ::GetDlgItem(box, 0x47c); // the file name combo box, else its edit
+        Send(name != nullptr ? name : ::GetDlgItem(box, 0x480), WM_SETTEXT, 0,
+             reinterpret_cast<LPARAM>(path.c_str()));
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); })) << caption << " stays open";
+    }
+
+    bool Listed(const std::string& userId) {
+        std::vector<std::string> items = ListItems();
+        return std::find(items.begin(), items.end(), userId) != items.end();
+    }
+
     static void Type(HWND dialog, int field, const char* text) {
         Send(::GetDlgItem(dialog, field), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
     }
@@ -394,6 +414,34 @@ const char kSecondPassword[] = "Battery Staple 2";
 const std::string kSecondUserKey =
     "\xfa\x43\x47\x55\xa7\x28\x5d\xae\xec\x55\x27\x44\xb8\x12\x7e\x7a";
 
+// The key's bytes, padded with zero bytes to `width`, as lowercase hex.
+std::string Hex(std::string bytes, std::size_t width) {
+    static const char digits[] = "0123456789abcdef";
+    bytes.resize(width, '\0');
+    std::string hex;
+    for (unsigned char byte : bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 0xF];
+    }
+    return hex;
+}
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+// The whole file, empty when there is none.
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
 // MD5 of `bytes`, cut before the digest's first zero byte, as the product's keys are.
 std::string Md5Key(const std::string& bytes) {
     BCRYPT_ALG_HANDLE md5 = nullptr;
@@ -428,7 +476,7 @@ bool IsCookieKeyOfAMomentBetween(const std::string& cookie, SYSTEMTIME from, SYS
     return false;
 }
 
-TEST_F(MainWindowJourney, NewCertificateThenPasswordChangeThroughTheRealDialogs) {
+TEST_F(MainWindowJourney, CreateChangeExportDeleteImportThroughTheRealDialogs) {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     ::PostMessageA(m_main, WM_COMMAND, kNewCertificateCommand, 0);
     HWND dialog = nullptr;
@@ -480,6 +528,56 @@ TEST_F(MainWindowJourney, NewCertificateThenPasswordChangeThroughTheRealDialogs)
     EXPECT_TRUE(ReadValue(kCookiesKey, kE2eUser, unchangedCookie));
     EXPECT_EQ(cookie, unchangedCookie);
 
+    // Export through the real save dialog, delete, and import the file through the open dialog.
+    const std::string file = e2e::ExchangeFilePath();
+    ASSERT_FALSE(file.empty()) << "usage: wardkeep_e2e <wardkeep.exe> <certificate file>";
+    ::DeleteFileA(file.c_str());
+    ::PostMessageA(m_main, WM_COMMAND, kExportCertificateCommand, 0);
+    ASSERT_NO_FATAL_FAILURE(ChooseFile("Save As", file));
+    Send(m_main, WM_NULL, 0, 0);
+    EXPECT_EQ("[Lockwell]\r\nVersion = 2.0\r\nUser = e2e.user\r\n\r\n[Keys]\r\nUserKey = " +
+                  Hex(kSecondUserKey, 16) + "\r\nCookieKey = " + Hex(cookie, 16),
+              FileBytes(file));
+
+    ::PostMessageA(m_main, WM_COMMAND, kDeleteCertificateCommand, 0);
+    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(IDOK));
+    ASSERT_TRUE(WaitFor([&] { return !Listed(kE2eUser); }));
+    ExpectCertificate(kE2eUser, false);
+
+    ::PostMessageA(m_main, WM_COMMAND, kImportCertificateCommand, 0);
+    ASSERT_NO_FATAL_FAILURE(ChooseFile("Open", file));
+    EXPECT_TRUE(WaitFor([&] { return Listed(kE2eUser); })) << "the import is not listed";
+    EXPECT_EQ(EnumeratedNames(kUsersKey), ListItems());
+    std::string importedKey, importedCookie;
+    EXPECT_TRUE(ReadValue(kUsersKey, kE2eUser, importedKey));
+    EXPECT_EQ(kSecondUserKey, importedKey);
+    EXPECT_TRUE(ReadValue(kCookiesKey, kE2eUser, importedCookie));
+    EXPECT_EQ(cookie, importedCookie);
+
+    ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
+    ExpectProgramEnds();
+}
+
+// Runs in a second Wine prefix, after the first machine's journeys: the file they exported
+// brings the certificate over with both its keys.
+class SecondMachineJourney : public MainWindowJourney {};
+
+TEST_F(SecondMachineJourney, ImportsTheCertificateExportedOnTheFirstMachine) {
+    const std::string file = FileBytes(e2e::ExchangeFilePath());
+    std::string::size_type cookieLine = file.find("CookieKey = ");
+    ASSERT_NE(std::string::npos, cookieLine) << "no certificate file from the first machine";
+    std::string cookie = FromHex(file.substr(cookieLine + 12, 32));
+    cookie = cookie.substr(0, cookie.find('\0'));
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_FALSE(Listed(kE2eUser));
+    ::PostMessageA(m_main, WM_COMMAND, kImportCertificateCommand, 0);
+    ASSERT_NO_FATAL_FAILURE(ChooseFile("Open", e2e::ExchangeFilePath()));
+    EXPECT_TRUE(WaitFor([&] { return Listed(kE2eUser); })) << "the import is not listed";
+    std::string userKey, cookieKey;
+    EXPECT_TRUE(ReadValue(kUsersKey, kE2eUser, userKey));
+    EXPECT_EQ(kSecondUserKey, userKey);
+    EXPECT_TRUE(ReadValue(kCookiesKey, kE2eUser, cookieKey));
+    EXPECT_EQ(cookie, cookieKey);
     ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
     ExpectProgramEnds();
 }
