@@ -44,6 +44,9 @@ const char kDeleteQuestion[] = "Do you really want to delete\nthis certificate? 
 const std::vector<std::string> kSeededUserIds = {"bob", "a-c", "B.K", "_x", "ab", "alice"};
 const std::vector<std::string> kWineOrder = {"_x", "a-c", "ab", "alice", "B.K", "bob"};
 
+// The certificate that the lifecycle journey creates and moves.
+const char kE2eUser[] = "e2e.user";
+
 constexpr DWORD kTimeoutMs = 20000;
 
 template <typename Condition> bool WaitFor(Condition done) {
@@ -329,6 +332,23 @@ class MainWindowJourney : public ::testing::Test {
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); })) << caption << " stays open";
     }
 
+    // Imports `file` through the real open dialog, finds the certificate listed with these keys,
+    // and ends the program.
+    void ImportAndExpect(const std::string& file, const std::string& userKey,
+                         const std::string& cookie) {
+        ::PostMessageA(m_main, WM_COMMAND, kImportCertificateCommand, 0);
+        ASSERT_NO_FATAL_FAILURE(ChooseFile("Open", file));
+        EXPECT_TRUE(WaitFor([&] { return Listed(kE2eUser); })) << "the import is not listed";
+        EXPECT_EQ(EnumeratedNames(kUsersKey), ListItems());
+        std::string stored;
+        EXPECT_TRUE(ReadValue(kUsersKey, kE2eUser, stored));
+        EXPECT_EQ(userKey, stored);
+        EXPECT_TRUE(ReadValue(kCookiesKey, kE2eUser, stored));
+        EXPECT_EQ(cookie, stored);
+        ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
+        ExpectProgramEnds();
+    }
+
     bool Listed(const std::string& userId) {
         std::vector<std::string> items = ListItems();
         return std::find(items.begin(), items.end(), userId) != items.end();
@@ -406,7 +426,6 @@ TEST_F(MainWindowJourney, MenuDeletesTheClickedCertificateAndExitEndsTheProgram)
 }
 
 // The UserKey of "e2e.user" with each password: MD5 of user ID and password twice.
-const char kE2eUser[] = "e2e.user";
 const char kFirstPassword[] = "Correct Horse 1";
 const std::string kFirstUserKey =
     "\xe9\x52\xe4\x77\xb3\xcd\xbe\x88\xd2\x63\x53\x41\xd8\x63\xff\xb6";
@@ -544,18 +563,7 @@ TEST_F(MainWindowJourney, CreateChangeExportDeleteImportThroughTheRealDialogs) {
     ASSERT_TRUE(WaitFor([&] { return !Listed(kE2eUser); }));
     ExpectCertificate(kE2eUser, false);
 
-    ::PostMessageA(m_main, WM_COMMAND, kImportCertificateCommand, 0);
-    ASSERT_NO_FATAL_FAILURE(ChooseFile("Open", file));
-    EXPECT_TRUE(WaitFor([&] { return Listed(kE2eUser); })) << "the import is not listed";
-    EXPECT_EQ(EnumeratedNames(kUsersKey), ListItems());
-    std::string importedKey, importedCookie;
-    EXPECT_TRUE(ReadValue(kUsersKey, kE2eUser, importedKey));
-    EXPECT_EQ(kSecondUserKey, importedKey);
-    EXPECT_TRUE(ReadValue(kCookiesKey, kE2eUser, importedCookie));
-    EXPECT_EQ(cookie, importedCookie);
-
-    ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
-    ExpectProgramEnds();
+    ASSERT_NO_FATAL_FAILURE(ImportAndExpect(file, kSecondUserKey, cookie));
 }
 
 // Runs in a second Wine prefix, after the first machine's journeys: the file they exported
@@ -570,16 +578,7 @@ TEST_F(SecondMachineJourney, ImportsTheCertificateExportedOnTheFirstMachine) {
     cookie = cookie.substr(0, cookie.find('\0'));
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     ASSERT_FALSE(Listed(kE2eUser));
-    ::PostMessageA(m_main, WM_COMMAND, kImportCertificateCommand, 0);
-    ASSERT_NO_FATAL_FAILURE(ChooseFile("Open", e2e::ExchangeFilePath()));
-    EXPECT_TRUE(WaitFor([&] { return Listed(kE2eUser); })) << "the import is not listed";
-    std::string userKey, cookieKey;
-    EXPECT_TRUE(ReadValue(kUsersKey, kE2eUser, userKey));
-    EXPECT_EQ(kSecondUserKey, userKey);
-    EXPECT_TRUE(ReadValue(kCookiesKey, kE2eUser, cookieKey));
-    EXPECT_EQ(cookie, cookieKey);
-    ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
-    ExpectProgramEnds();
+    ASSERT_NO_FATAL_FAILURE(ImportAndExpect(e2e::ExchangeFilePath(), kSecondUserKey, cookie));
 }
 
 } // namespace
