@@ -3,15 +3,27 @@
 #include "Dialog.h"
 #include "Seams.h"
 
+#include <vector>
+
 namespace fw {
 namespace {
 
 CWinApp* g_app = nullptr;
 
+// The program file's path, however long: the buffer grows until the path fits.
 std::string ModuleFilePath() {
-    char path[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length < MAX_PATH ? length : 0);
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(path.size());
+        DWORD length = ::GetModuleFileNameA(nullptr, path.data(), size);
+        if (length == 0) {
+            return std::string();
+        }
+        if (length < size) {
+            return std::string(path.data(), length);
+        }
+        path.resize(path.size() * 2);
+    }
 }
 
 std::string::size_type BaseNameStart(const std::string& path) {

@@ -5,18 +5,36 @@
 
 #include <htmlhelp.h>
 
+#include <string>
+
 namespace fw {
 
 // String resource with the text shown when help cannot be opened.
 constexpr UINT kFailedToLaunchHelp = 61703;
 
+namespace {
+
+// The help file's path as HTML Help can take it: HTML Help fails, or even crashes, on a path of
+// MAX_PATH characters or more, so a longer one is given in its short (8.3) form. Empty when
+// there is no such form (no file, or short names off).
+std::string HelpPathForHtmlHelp(const std::string& path) {
+    if (path.size() < MAX_PATH) {
+        return path;
+    }
+    char shortPath[MAX_PATH] = {};
+    DWORD length = ::GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(shortPath, length) : std::string();
+}
+
+} // namespace
+
 void OpenHelpContents(HWND owner) {
     HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
     ::ReleaseCapture();
     CWinApp* app = CWinApp::Current();
-    HWND help = app == nullptr ? nullptr
-                               : CurrentSeams().htmlHelp(owner, app->HelpFilePath().c_str(),
-                                                         HH_DISPLAY_TOC, 0);
+    std::string path = app == nullptr ? std::string() : HelpPathForHtmlHelp(app->HelpFilePath());
+    HWND help =
+        path.empty() ? nullptr : CurrentSeams().htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0);
     ::SetCursor(previous);
     if (help == nullptr) {
         FrameworkMessageBox(LoadResourceString(kFailedToLaunchHelp).c_str());
