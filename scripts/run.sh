@@ -17,4 +17,8 @@ fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 # Stops a new prefix from offering to install Mono and Gecko, which Wardkeep does not use.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=;mshtml=}"
+# Marlett and Tahoma, which draw the title bar, where the prefix lacks them.
+prefix="${WINEPREFIX:-$HOME/.wine}"
+[ -d "$prefix/drive_c/windows" ] || wineboot -i
+scripts/wine-fonts.sh "$prefix"
 exec wine build/wardkeep.exe

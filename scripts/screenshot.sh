@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Takes docs/main-window.png: the main window listing a few sample certificates.
+# Takes the README's pictures: docs/main-window.png (the main window listing a few sample
+# certificates), docs/new-certificate.png and docs/change-password.png (the two dialogs, opened
+# from the File menu with the keyboard and filled in).
 #   scripts/screenshot.sh [build directory, default build]
 # Runs wardkeep.exe of that build in the build tree's private Wine prefix (through its
 # wine-run.sh) on a private Xvfb display, seeds sample certificates into the prefix's registry
-# and removes them again afterwards. Needs xvfb, x11-apps (xwd) and imagemagick (convert).
+# and removes them again afterwards. Needs xvfb, x11-apps (xwd), imagemagick (convert) and
+# xdotool.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(realpath -m "${1:-$root/build}")"
-output="$root/docs/main-window.png"
+docs="$root/docs"
 
 # Everything below runs on a display of its own.
 if [ -z "${WARDKEEP_SCREENSHOT_DISPLAY:-}" ]; then
-    for tool in xvfb-run xwd convert; do
+    for tool in xvfb-run xwd convert xdotool; do
         command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool is missing" >&2; exit 1; }
     done
     if [ ! -x "$build/wine-run.sh" ] || [ ! -f "$build/wardkeep.exe" ]; then
@@ -65,26 +68,53 @@ done
 wine_run "$build/wardkeep.exe" &
 program_pid=$!
 
-# Poll until the window exists and two captures in a row agree, so it has finished painting.
-previous=""
-deadline=$((SECONDS + 30))
-while :; do
-    if xwd -name Wardkeep -silent -out "$shot/window.xwd" 2>/dev/null; then
-        current="$(md5sum <"$shot/window.xwd")"
-        [ "$current" = "$previous" ] && break
-        previous="$current"
-    fi
-    if [ $SECONDS -ge $deadline ]; then
-        echo "screenshot.sh: no settled Wardkeep window within 30 s" >&2
-        exit 1
-    fi
-    kill -0 "$program_pid" 2>/dev/null || { echo "screenshot.sh: wardkeep.exe ended" >&2; exit 1; }
-    sleep 0.2
-done
+# Waits for a window captioned exactly $1 and captures it into docs/$2 once two captures in a
+# row agree, so that it has finished painting.
+capture() {
+    local previous="" current deadline=$((SECONDS + 30))
+    while :; do
+        if xwd -name "$1" -silent -out "$shot/window.xwd" 2>/dev/null; then
+            current="$(md5sum <"$shot/window.xwd")"
+            [ "$current" = "$previous" ] && break
+            previous="$current"
+        fi
+        if [ $SECONDS -ge $deadline ]; then
+            echo "screenshot.sh: no settled \"$1\" window within 30 s" >&2
+            exit 1
+        fi
+        kill -0 "$program_pid" 2>/dev/null || { echo "screenshot.sh: wardkeep.exe ended" >&2; exit 1; }
+        sleep 0.2
+    done
+    mkdir -p "$docs"
+    convert "xwd:$shot/window.xwd" "png:$docs/$2"
+    echo "wrote $docs/$2 ($(convert "$docs/$2" -format '%wx%h' info:))"
+}
 
-mkdir -p "$(dirname "$output")"
-convert "xwd:$shot/window.xwd" "png:$output"
-echo "wrote $output ($(convert "$output" -format '%wx%h' info:))"
+# Types into the focused window of the program, as a user at the keyboard would.
+keys() { xdotool key --delay 50 "$@"; sleep 0.3; }
+type_text() { xdotool type --delay 30 "$1"; sleep 0.2; }
+
+capture Wardkeep main-window.png
+main=$(xdotool search --name '^Wardkeep$' | head -1)
+xdotool windowfocus --sync "$main"
+
+# File > New Certificate, filled in (passwords show as asterisks).
+keys alt+f n
+xdotool search --sync --name '^New Certificate$' >/dev/null
+type_text "s.okafor"
+keys Tab; type_text "correct horse"
+keys Tab; type_text "correct horse"
+capture "New Certificate" new-certificate.png
+keys Escape
+
+# Click a certificate, then File > Change Password, the old password typed.
+xdotool mousemove --window "$main" 50 78 click 1
+sleep 0.3
+keys alt+f c
+xdotool search --sync --name '^Change Password$' >/dev/null
+type_text "correct horse"
+capture "Change Password" change-password.png
+keys Escape
 
 # taskkill without /f asks the window to close, as its close box would; the dialog ends.
 wine_run taskkill /im wardkeep.exe >/dev/null 2>&1 || true
