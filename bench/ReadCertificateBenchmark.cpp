@@ -44,8 +44,9 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("%s: %.0f MB in %.2f s, %.0f MB/s, peak %.1f MiB, %llu recognised lines\n", argv[1],
-                bytes / 1e6, seconds.count(), bytes / 1e6 / seconds.count(),
-                usage.ru_maxrss / 1024.0,
+                static_cast<double>(bytes) / 1e6, seconds.count(),
+                static_cast<double>(bytes) / 1e6 / seconds.count(),
+                static_cast<double>(usage.ru_maxrss) / 1024.0,
                 static_cast<unsigned long long>(content->recognisedLines));
     return 0;
 }

@@ -6,6 +6,7 @@
 #endif
 
 // Dialogs
+#define IDD_ABOUTBOX 100
 #define IDD_WARDKEEP_DIALOG 102
 #define IDD_NEW_CERTIFICATE 134
 #define IDD_CHANGE_PASSWORD 148
@@ -35,6 +36,9 @@
 #define IDC_OLD_PASSWORD 1018
 #define IDC_NEW_PASSWORD 1019
 #define IDC_RETYPED_NEW_PASSWORD 1020
+
+// Controls of the About box
+#define IDC_ABOUT_VERSION 1030
 
 // Menu commands
 #define IDM_CHANGE_PASSWORD 32771

@@ -18,6 +18,9 @@ need xvfb /usr/bin/xvfb-run
 need xauth /usr/bin/xauth
 need googletest /usr/src/googletest/CMakeLists.txt
 need util-linux /usr/bin/flock
+need fp-utils /usr/bin/chmcmd
+# The installer (its stubs come with nsis-common).
+need nsis /usr/bin/makensis
 # The native build of the portable code, under the sanitizers.
 need clang /usr/bin/clang++
 need libclang-rt-14-dev /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.asan-x86_64.a

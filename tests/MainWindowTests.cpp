@@ -6,6 +6,8 @@
 #include "res/resource.h"
 #include "ui/WardkeepDlg.h"
 
+#include <version.h>
+
 #include <gtest/gtest.h>
 
 #include <htmlhelp.h>
@@ -237,7 +239,15 @@ TEST_F(MainWindowTest, SystemMenuEndsWithTheAboutItemAndBothIconsAreTheApplicati
         EXPECT_NE(0, big);
         EXPECT_EQ(big, ::SendMessageA(window, WM_GETICON, ICON_SMALL, 0));
         EXPECT_EQ(big, ::SendMessageA(window, WM_QUERYDRAGICON, 0, 0));
-        ::SendMessageA(window, WM_SYSCOMMAND, 16, 0); // passed on; does nothing
+
+        std::string version;
+        WhenDialogOpens("About Wardkeep", [&](HWND about) {
+            EXPECT_EQ(window, ::GetWindow(about, GW_OWNER));
+            version = WindowText(::GetDlgItem(about, IDC_ABOUT_VERSION));
+            ClickButton(about, IDOK);
+        });
+        ::SendMessageA(window, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        EXPECT_EQ("Version " WARDKEEP_VERSION_STRING, version);
     });
 }
 

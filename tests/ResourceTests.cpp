@@ -4,6 +4,8 @@
 #include "framework/App.h"
 #include "res/resource.h"
 
+#include <version.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -268,6 +270,34 @@ TEST(Resources, MainMenu) {
                                         "-", "&Delete Certificate=32774", "&New Certificate=32776",
                                         "-", "&Exit=1", "<", "&Help>", "&Help=57670", "<"}),
               items);
+}
+
+TEST(Resources, VersionComesFromTheBuild) {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    std::vector<char> info(::GetFileVersionInfoSizeA(path, nullptr));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(::GetFileVersionInfoA(path, 0, static_cast<DWORD>(info.size()), info.data()));
+    auto text = [&](const char* name) {
+        char* value = nullptr;
+        UINT length = 0;
+        std::string query = std::string("\\StringFileInfo\\040904b0\\") + name;
+        return ::VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value),
+                                &length) &&
+                       value != nullptr
+                   ? std::string(value)
+                   : std::string("<none>");
+    };
+    EXPECT_EQ("Wardkeep", text("ProductName"));
+    EXPECT_EQ("wardkeep.exe", text("OriginalFilename"));
+    EXPECT_EQ(WARDKEEP_VERSION_STRING, text("FileVersion"));
+    EXPECT_EQ(WARDKEEP_VERSION_STRING, text("ProductVersion"));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(WARDKEEP_VERSION_MINOR, WARDKEEP_VERSION_MAJOR)),
+              fixed->dwFileVersionMS);
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(0, WARDKEEP_VERSION_PATCH)), fixed->dwFileVersionLS);
 }
 
 TEST(Resources, Strings) {

@@ -1,5 +1,6 @@
 #include "WardkeepDlg.h"
 
+#include "AboutDlg.h"
 #include "ChangePwd.h"
 #include "NewCertificate.h"
 
@@ -133,9 +134,17 @@ void CWardkeepDlg::PaintMinimized() {
     ::EndPaint(m_hWnd, &paint);
 }
 
-INT_PTR CWardkeepDlg::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
+INT_PTR CWardkeepDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, bool& handled) {
     handled = true;
     switch (message) {
+    case WM_SYSCOMMAND:
+        // The system's own commands (close, move...) keep their default processing.
+        if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+            CAboutDlg about(this);
+            about.DoModal();
+            return TRUE;
+        }
+        break;
     case WM_PAINT:
         if (::IsIconic(m_hWnd)) {
             PaintMinimized();

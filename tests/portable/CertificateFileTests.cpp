@@ -69,9 +69,9 @@ std::string Repeat(const std::string& text, std::size_t times) {
 
 std::string Hex(const std::string& bytes) {
     std::string hex;
-    for (unsigned char c : bytes) {
+    for (char c : bytes) {
         char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", c);
+        std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(c));
         hex += pair;
     }
     return hex;
@@ -84,9 +84,8 @@ std::string Describe(const std::optional<CertificateFileContent>& content) {
         return "read error";
     }
     std::string user = content->userIdTooLong ? "<too long>" : "";
-    for (unsigned char c : content->userId) {
-        user += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c))
-                                      : "\\x" + Hex(std::string(1, static_cast<char>(c)));
+    for (char c : content->userId) {
+        user += c >= 0x20 && c < 0x7F ? std::string(1, c) : "\\x" + Hex(std::string(1, c));
     }
     return std::to_string(content->recognisedLines) + "|" + user + "|" +
            (content->hasUserKeyLine ? Hex(content->userKey.Bytes()) : "-") + "|" +

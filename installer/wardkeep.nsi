@@ -1,0 +1,120 @@
+; Wardkeep's installer: a 64-bit NSIS setup program for all users of the machine.
+;
+; Built by the wardkeep_package target (installer/CMakeLists.txt), which defines:
+;   VERSION    the product version, as in CMakeLists.txt (1.0.0)
+;   VIVERSION  the same with four numbers, for the version resource (1.0.0.0)
+;   PROGRAM    the built wardkeep.exe
+;   HELPFILE   the built wardkeep.chm
+;   ICON       the program's icon
+;   OUTFILE    the setup program to write
+;
+; The certificates are no business of this installer. They live under HKLM\SOFTWARE\Lockwell
+; (32-bit view), and the other Lockwell programs need them whether Wardkeep is installed or not.
+
+!macro RequireDefine NAME
+  !ifndef ${NAME}
+    !error "${NAME} is not defined: build the installer with the wardkeep_package target"
+  !endif
+!macroend
+!insertmacro RequireDefine VERSION
+!insertmacro RequireDefine VIVERSION
+!insertmacro RequireDefine PROGRAM
+!insertmacro RequireDefine HELPFILE
+!insertmacro RequireDefine ICON
+!insertmacro RequireDefine OUTFILE
+
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+ManifestDPIAware true
+
+!define PRODUCT "Wardkeep"
+!define PUBLISHER "Lockwell"
+!define UNINSTALLER "Uninstall.exe"
+!define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
+; Add/Remove Programs, in the registry's 64-bit view (SetRegView 64 below).
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+; An update goes where the installed version is, wherever the user put it.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel admin
+BrandingText "${PRODUCT} ${VERSION}"
+
+VIProductVersion "${VIVERSION}"
+VIFileVersion "${VIVERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} ${VERSION} Setup"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
+
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\wardkeep.exe"
+!define MUI_FINISHPAGE_NOREBOOTSUPPORT
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+Function .onInit
+  SetShellVarContext all
+  SetRegView 64
+FunctionEnd
+
+Function un.onInit
+  SetShellVarContext all
+  SetRegView 64
+FunctionEnd
+
+Section "Wardkeep" SecProgram
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  File "/oname=wardkeep.exe" "${PROGRAM}"
+  File "/oname=wardkeep.chm" "${HELPFILE}"
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  ; The Start-menu folder is already there: shortcuts are made, not folders.
+  CreateShortCut "${SHORTCUT}" "$INSTDIR\wardkeep.exe" "" "$INSTDIR\wardkeep.exe" 0 \
+    SW_SHOWNORMAL "" "Lists and manages the Lockwell certificates of this computer"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\wardkeep.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; In KiB, as Add/Remove Programs expects.
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+; Removes what the installer put there and nothing else: files the user left in the folder keep
+; the folder. It never touches HKLM\SOFTWARE\Lockwell, in either registry view: the certificates
+; outlive the program, and deleting them would make every file encrypted under them
+; unrecoverable.
+Section "Uninstall"
+  Delete "$INSTDIR\wardkeep.exe"
+  Delete "$INSTDIR\wardkeep.chm"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+  Delete "${SHORTCUT}"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
