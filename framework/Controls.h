@@ -45,6 +45,26 @@ class CListCtrl : public CWnd {
     void SetImageList(HIMAGELIST images, int which) const {
         ListView_SetImageList(m_hWnd, images, which);
     }
+    // Lets the control allocate room for `count` items at once.
+    void SetItemCountHint(int count) const { ListView_SetItemCountEx(m_hWnd, count, 0); }
+};
+
+// Keeps a window from redrawing from construction to destruction, then has it redrawn whole:
+// for filling a control with many items at once.
+class CRedrawSuspended {
+  public:
+    explicit CRedrawSuspended(const CWnd& window) : m_hWnd(window.GetSafeHwnd()) {
+        ::SendMessageA(m_hWnd, WM_SETREDRAW, FALSE, 0);
+    }
+    ~CRedrawSuspended() {
+        ::SendMessageA(m_hWnd, WM_SETREDRAW, TRUE, 0);
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+    }
+    CRedrawSuspended(const CRedrawSuspended&) = delete;
+    CRedrawSuspended& operator=(const CRedrawSuspended&) = delete;
+
+  private:
+    HWND m_hWnd;
 };
 
 } // namespace fw

@@ -22,6 +22,14 @@ namespace {
 const char kDeleteQuestion[] = "Do you really want to delete\nthis certificate? Any files\n"
                                "previously encrypted with this\nkey will not be recoverable!";
 
+// Whether the list redraws: a list view with redrawing off invalidates nothing for its items.
+bool Redraws(HWND list) {
+    ::ValidateRect(list, nullptr);
+    ListView_RedrawItems(list, 0, 0);
+    RECT update = {};
+    return ::GetUpdateRect(list, &update, FALSE) != FALSE;
+}
+
 class MainWindowTest : public testing::Test {
   protected:
     CWardkeepDlg dialog;
@@ -80,6 +88,7 @@ TEST_F(MainWindowTest, ListsTheStoreInItsOrderWithTheCertificateImage) {
             ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
             EXPECT_EQ(0, item.iImage) << "item " << i;
         }
+        EXPECT_TRUE(Redraws(list)) << "the list was left not redrawing";
         HIMAGELIST images = ListView_GetImageList(list, LVSIL_SMALL);
         ASSERT_NE(nullptr, images);
         EXPECT_EQ(1, ::ImageList_GetImageCount(images));
@@ -214,6 +223,7 @@ TEST_F(MainWindowTest, ARefusedItemIsReportedAndTheOthersAreStillListed) {
         dialog.RefreshCertificateList();
         ::RemoveWindowSubclass(list, &RefuseSecondInsert, 1);
         EXPECT_EQ((std::vector<std::string>{"alice", "carol"}), ListItems(list));
+        EXPECT_TRUE(Redraws(list)) << "the list was left not redrawing";
         ASSERT_EQ(1u, MessageBoxes().calls.size());
         const MessageBoxCall& call = MessageBoxes().calls[0];
         EXPECT_EQ(window, call.owner);

@@ -62,11 +62,15 @@ BOOL CWardkeepDlg::OnInitDialog() {
     }
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
-    FillCertificateList();
+    {
+        fw::CRedrawSuspended quiet(m_list);
+        FillCertificateList();
+    }
     return TRUE;
 }
 
 void CWardkeepDlg::RefreshCertificateList() {
+    fw::CRedrawSuspended quiet(m_list);
     m_list.DeleteAllItems();
     FillCertificateList();
 }
@@ -74,8 +78,12 @@ void CWardkeepDlg::RefreshCertificateList() {
 void CWardkeepDlg::FillCertificateList() {
     std::vector<std::string> userIds = store::ListUserIds(*this);
     m_list.SetImageList(m_images.Get(), LVSIL_SMALL);
+    int end = m_list.GetItemCount();
+    m_list.SetItemCountHint(end + static_cast<int>(userIds.size()));
     for (const std::string& userId : userIds) {
-        if (m_list.InsertItem(m_list.GetItemCount(), userId, kCertificateImage) < 0) {
+        if (m_list.InsertItem(end, userId, kCertificateImage) >= 0) {
+            ++end;
+        } else {
             fw::CurrentSeams().messageBox(m_hWnd, "InserItem", "Error!", MB_ICONHAND);
         }
     }

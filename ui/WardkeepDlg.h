@@ -45,6 +45,8 @@ class CWardkeepDlg : public fw::CMappedDialog<CWardkeepDlg> {
     void ShowHelp();
     void OnListClick(const NMHDR& header);
     void OnListKeyDown(const NMHDR& header);
+    // Appends the store's user IDs to the list. The callers keep the list from redrawing
+    // meanwhile, so that it is drawn once, full: a store can hold thousands of certificates.
     void FillCertificateList();
     void PaintMinimized();
 
