@@ -36,4 +36,17 @@ std::string CListCtrl::GetItemText(int index, int maxChars) const {
     return std::string(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
+// Under Wine a list view measures and places its items at its first paint, and invalidates every
+// item that moved, which costs more than the insertions themselves for a large list. Rendering
+// it into a memory DC does that work without invalidating anything; the redraw switched on and
+// off first lets the list take its scroll bars, which decide where the items go. On Windows this
+// is an off-screen paint: nothing is drawn until redrawing is switched on for good.
+void CListCtrl::LayOutItemsNow() const {
+    ::SendMessageA(m_hWnd, WM_SETREDRAW, TRUE, 0);
+    ::SendMessageA(m_hWnd, WM_SETREDRAW, FALSE, 0);
+    HDC memory = ::CreateCompatibleDC(nullptr);
+    ::SendMessageA(m_hWnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    ::DeleteDC(memory);
+}
+
 } // namespace fw

@@ -45,8 +45,9 @@ class CListCtrl : public CWnd {
     void SetImageList(HIMAGELIST images, int which) const {
         ListView_SetImageList(m_hWnd, images, which);
     }
-    // Lets the control allocate room for `count` items at once.
-    void SetItemCountHint(int count) const { ListView_SetItemCountEx(m_hWnd, count, 0); }
+    // Lays the items out now, off-screen, while the list does not redraw (see CRedrawSuspended),
+    // so that its next paint only draws. Call it after filling the list.
+    void LayOutItemsNow() const;
 };
 
 // Keeps a window from redrawing from construction to destruction, then has it redrawn whole:

@@ -79,7 +79,6 @@ void CWardkeepDlg::FillCertificateList() {
     std::vector<std::string> userIds = store::ListUserIds(*this);
     m_list.SetImageList(m_images.Get(), LVSIL_SMALL);
     int end = m_list.GetItemCount();
-    m_list.SetItemCountHint(end + static_cast<int>(userIds.size()));
     for (const std::string& userId : userIds) {
         if (m_list.InsertItem(end, userId, kCertificateImage) >= 0) {
             ++end;
@@ -87,6 +86,7 @@ void CWardkeepDlg::FillCertificateList() {
             fw::CurrentSeams().messageBox(m_hWnd, "InserItem", "Error!", MB_ICONHAND);
         }
     }
+    m_list.LayOutItemsNow();
 }
 
 void CWardkeepDlg::OnListClick(const NMHDR&) {
