@@ -9,10 +9,25 @@ int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT t
     return ::MessageBoxA(owner, text, caption, type);
 }
 
-// hhctrl.ocx is loaded on first use rather than at program start, so the program starts even
-// where HTML Help is not installed; help then fails like a missing help file. It is loaded from
-// the system directory only: the program runs elevated, and a DLL of that name placed next to it
-// must never run with administrator rights.
+// A function of a system DLL that the program needs only for some commands, loaded on first use
+// rather than at start: comdlg32 alone would add tens of milliseconds to every start under Wine,
+// and a missing hhctrl.ocx must not stop the program from starting (help then fails like a
+// missing help file). The DLL comes from the system directory only: the program runs elevated,
+// and a DLL of that name placed next to it must never run with administrator rights. Null when
+// the DLL or the function is missing.
+template <class Function> Function SystemFunction(const char* library, const char* name) {
+    HMODULE module = ::LoadLibraryExA(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr) {
+        return nullptr;
+    }
+    FARPROC function = ::GetProcAddress(module, name);
+    if (function == nullptr) {
+        ::FreeLibrary(module);
+        return nullptr;
+    }
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(function));
+}
+
 HWND PlatformHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data) {
     using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
     static HtmlHelpAFn htmlHelpA = nullptr;
@@ -20,14 +35,8 @@ HWND PlatformHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR dat
         if (command == HH_CLOSE_ALL) {
             return nullptr; // never opened, nothing to close
         }
-        HMODULE library = ::LoadLibraryExA("hhctrl.ocx", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (library == nullptr) {
-            return nullptr;
-        }
-        htmlHelpA = reinterpret_cast<HtmlHelpAFn>(
-            reinterpret_cast<void*>(::GetProcAddress(library, "HtmlHelpA")));
+        htmlHelpA = SystemFunction<HtmlHelpAFn>("hhctrl.ocx", "HtmlHelpA");
         if (htmlHelpA == nullptr) {
-            ::FreeLibrary(library);
             return nullptr;
         }
     }
@@ -46,12 +55,17 @@ void PlatformSystemTime(SYSTEMTIME* now) {
     ::GetSystemTime(now);
 }
 
+using FileDialogFunction = BOOL(WINAPI*)(OPENFILENAMEA*);
+
+// A missing comdlg32 makes the dialog fail as if cancelled.
 BOOL PlatformSaveFileDialog(OPENFILENAMEA* request) {
-    return ::GetSaveFileNameA(request);
+    static const auto save = SystemFunction<FileDialogFunction>("comdlg32.dll", "GetSaveFileNameA");
+    return save != nullptr && save(request);
 }
 
 BOOL PlatformOpenFileDialog(OPENFILENAMEA* request) {
-    return ::GetOpenFileNameA(request);
+    static const auto open = SystemFunction<FileDialogFunction>("comdlg32.dll", "GetOpenFileNameA");
+    return open != nullptr && open(request);
 }
 
 } // namespace
