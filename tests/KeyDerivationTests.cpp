@@ -10,17 +10,7 @@ using namespace testing_support;
 
 namespace {
 
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char byte : bytes) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0xF];
-    }
-    return hex;
-}
-
-std::string Hex(const keys::Digest& digest) {
+std::string DigestHex(const keys::Digest& digest) {
     return Hex(std::string(digest.begin(), digest.end()));
 }
 
@@ -33,7 +23,7 @@ class Md5Test : public testing::TestWithParam<Md5Case> {};
 
 TEST_P(Md5Test, MatchesRfc1321) {
     const std::string& input = GetParam().input;
-    EXPECT_EQ(GetParam().digest, Hex(keys::Md5(input.data(), input.size())));
+    EXPECT_EQ(GetParam().digest, DigestHex(keys::Md5(input.data(), input.size())));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -24,27 +24,13 @@ const char kOldCookie[] = "\x01\x02\x03";
 const std::vector<std::string> kStoredTimeline = {"cursor wait", "clock", "pause 3000",
                                                   "cursor arrow"};
 
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
-}
-
 // The value's data in hex, or "<none>".
 std::string Stored(const char* keyPath, const std::string& userId) {
     RegistryValue value;
     if (!GetValue(keyPath, userId, value)) {
         return "<none>";
     }
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char byte : value.data) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0xF];
-    }
-    return hex;
+    return Hex(value.data);
 }
 
 void Type(HWND dialog, int field, const std::string& text) {

@@ -31,6 +31,7 @@
 // painted). Each variant's layout once painted (items, texts, images, positions, item size and
 // scroll bars) must equal the plain fill's.
 #include "FloorDialog.h"
+#include "support/WineEnvironment.h"
 #include "PlainList.h"
 #include "resource.h"
 
@@ -245,20 +246,8 @@ class ScratchMachine {
     HKEY m_users = nullptr;
 };
 
-bool RunningUnderWine() {
-    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-std::string WinePrefix() {
-    char value[MAX_PATH] = {};
-    DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", value, sizeof value);
-    std::string prefix(value, length < sizeof value ? length : 0);
-    while (prefix.size() > 1 && prefix.back() == '/') {
-        prefix.pop_back();
-    }
-    return prefix;
-}
+using wine_environment::RunningUnderWine;
+using wine_environment::WinePrefix;
 
 // The real store of the build tree's private Wine prefix, which the programs started in (d)
 // read: HKLM\SOFTWARE\Lockwell\Users_lkw_20 in the 32-bit view. Seeded by this benchmark and

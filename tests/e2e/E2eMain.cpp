@@ -3,6 +3,7 @@
 // Redirects this process's HKEY_LOCAL_MACHINE to a scratch key so that nothing in the driver
 // reaches the machine hive by accident.
 #include "E2eEnvironment.h"
+#include "support/WineEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -32,18 +33,11 @@ std::string ToWindowsPath(std::string path) {
 } // namespace
 
 bool RunningUnderWine() {
-    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+    return wine_environment::RunningUnderWine();
 }
 
 std::string WinePrefix() {
-    char value[MAX_PATH] = {};
-    DWORD length = ::GetEnvironmentVariableA("WINEPREFIX", value, sizeof value);
-    std::string prefix(value, length < sizeof value ? length : 0);
-    while (prefix.size() > 1 && prefix.back() == '/') {
-        prefix.pop_back();
-    }
-    return prefix;
+    return wine_environment::WinePrefix();
 }
 
 std::string ExpectedWinePrefix() {

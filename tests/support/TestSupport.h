@@ -148,6 +148,12 @@ template <class Case> std::string CaseName(const testing::TestParamInfo<Case>& i
     return info.param.name;
 }
 
+// ---- Bytes ----------------------------------------------------------------------------------
+
+// The bytes as lowercase hex, two digits each; and back.
+std::string Hex(const std::string& bytes);
+std::string FromHex(const std::string& hex);
+
 // ---- Memory ---------------------------------------------------------------------------------
 
 // While alive, the `n`-th allocation (0: the next one) made through operator new throws
