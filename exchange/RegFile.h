@@ -1,0 +1,54 @@
+// The registry file (".reg") that rolls certificates out to many machines at once, with
+// "reg import FILE /reg:32", regedit or Group Policy: the store's two values per certificate, as
+// the registry editor's text. Portable: no Windows headers, so it also builds natively.
+//
+// Layout (every line ends with CR LF):
+//     Windows Registry Editor Version 5.00
+//     <empty line>
+//     [HKEY_LOCAL_MACHINE\SOFTWARE\Lockwell\Users_lkw_20]
+//     "<user ID>"=hex:<UserKey's bytes: lowercase hex pairs, comma-separated>
+//     ...one line per certificate
+//     <empty line>
+//     [HKEY_LOCAL_MACHINE\SOFTWARE\Lockwell\Cookies_lkw_20]
+//     "<user ID>"=hex:<CookieKey's bytes>
+//     ...
+//
+// The text is in the ANSI code page, without a byte order mark: the importing machine reads a
+// user ID's bytes through its code page, as RegSetValueExA does with the bytes that the product
+// stores under. In the name, a backslash is written "\\" and a double quote "\""; the empty user
+// ID is the key's unnamed value, "@". An empty key is "hex:", a zero-length value. The escaping
+// takes every 0x5C byte for a backslash: in the double-byte code pages (Japanese, Chinese,
+// Korean), where it may be a character's second byte, such a user ID does not come through.
+//
+// The key paths name no registry view: the importer's view decides. On 64-bit Windows the file
+// belongs in the 32-bit view, where the Lockwell programs look: "reg import FILE /reg:32", or the
+// 32-bit registry editor (%windir%\SysWOW64\regedit.exe); the 64-bit one writes the 64-bit view.
+#pragma once
+
+#include "keys/KeyBytes.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace exchange {
+
+struct RegCertificate {
+    std::string userId;
+    keys::KeyBytes userKey;
+    keys::KeyBytes cookieKey;
+};
+
+// Whether a user ID can be a value name in a registry file: false when it holds a CR or LF
+// (either ends the line) or a zero byte (the importer reads the lines as C strings).
+bool IsRegValueName(std::string_view userId);
+
+// The whole file for these certificates, in their order. A user ID given twice gets a line for
+// each in both keys; the import sets the values line by line, so the last certificate wins, as
+// importing the certificate files one after the other would (and so for user IDs that differ in
+// letter case only, which the registry takes for one value name). Throws a framework exception
+// when a user ID fails IsRegValueName: such a name would end its line, and what follows would be
+// read as lines of the file.
+std::string MakeRegFile(const std::vector<RegCertificate>& certificates);
+
+} // namespace exchange
