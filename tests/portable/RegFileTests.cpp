@@ -1,0 +1,71 @@
+// The registry file, without Windows: built natively under the sanitizers and into the Windows
+// test program.
+#include "exchange/RegFile.h"
+#include "framework/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::string_literals;
+using exchange::MakeRegFile;
+using exchange::RegCertificate;
+using keys::KeyBytes;
+
+const std::string kHead = "Windows Registry Editor Version 5.00\r\n\r\n"
+                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Users_lkw_20]\r\n";
+const std::string kCookies = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Cookies_lkw_20]\r\n";
+
+TEST(RegFile, WholeFile) {
+    EXPECT_EQ(kHead + kCookies, MakeRegFile({}));
+    const std::vector<RegCertificate> certificates = {
+        {"alice", KeyBytes("\x01\x23\x45\x67\x89\xab\xcd\xef\xfe\xdc\xba\x98\x76\x54\x32\x10"),
+         KeyBytes("\x0f\xf0\x80")},
+        {"bob", KeyBytes(), KeyBytes("\xff")},
+        {"alice", KeyBytes("\x7f"), KeyBytes()}, // a repeat: both lines stay, in order
+    };
+    EXPECT_EQ("Windows Registry Editor Version 5.00\r\n"
+              "\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Users_lkw_20]\r\n"
+              "\"alice\"=hex:01,23,45,67,89,ab,cd,ef,fe,dc,ba,98,76,54,32,10\r\n"
+              "\"bob\"=hex:\r\n"
+              "\"alice\"=hex:7f\r\n"
+              "\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Cookies_lkw_20]\r\n"
+              "\"alice\"=hex:0f,f0,80\r\n"
+              "\"bob\"=hex:ff\r\n"
+              "\"alice\"=hex:\r\n",
+              MakeRegFile(certificates));
+}
+
+TEST(RegFile, ValueNamesAreEscaped) {
+    const struct {
+        std::string userId;
+        std::string written;
+    } cases[] = {
+        {"plain user", R"("plain user")"},
+        {R"(dom\user)", R"("dom\\user")"},
+        {R"(say "hi")", R"("say \"hi\"")"},
+        {R"(\"\)", R"("\\\"\\")"},  // a last backslash must not escape the closing quote
+        {"Ren\xe9", "\"Ren\xe9\""}, // bytes of the ANSI code page as they are
+        {"", "@"},                  // the key's unnamed value
+        {"@", R"("@")"},
+        {"\t[x]=y;", "\"\t[x]=y;\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kHead + c.written + "=hex:01\r\n" + kCookies + c.written + "=hex:02\r\n",
+                  MakeRegFile({{c.userId, KeyBytes("\x01"), KeyBytes("\x02")}}))
+            << c.userId;
+    }
+}
+
+TEST(RegFile, LineBreaksAndZeroBytesAreNoValueNames) {
+    for (const std::string& userId : {"a\rb"s, "a\nb"s, "\r\n"s, "a\0b"s}) {
+        EXPECT_FALSE(exchange::IsRegValueName(userId)) << userId;
+        // Refused wherever it stands: it would end its line and start lines of its own.
+        EXPECT_THROW(MakeRegFile({{"ok", {}, {}}, {userId, {}, {}}}), fw::CFrameworkException);
+    }
+    EXPECT_TRUE(exchange::IsRegValueName("a b\t\x1a\xff"));
+}
+
+} // namespace
