@@ -88,6 +88,18 @@ std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPat
     return found ? std::optional<KeyBytes>(result) : std::nullopt;
 }
 
+bool HasCertificate(fw::IReporter& reporter, const std::string& userId) {
+    bool found = false;
+    reporter.Guarded([&] {
+        for (const char* keyPath : {kUsersKeyUpper, kCookiesKeyUpper}) {
+            fw::UniqueHKey key = OpenKey(keyPath);
+            found = found || (key && ::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, nullptr,
+                                                        nullptr, nullptr) == ERROR_SUCCESS);
+        }
+    });
+    return found;
+}
+
 void DeleteCertificate(const std::string& userId) {
     DeleteValue(kUsersKeyUpper, userId);
     DeleteValue(kCookiesKeyUpper, userId);

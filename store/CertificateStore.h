@@ -44,6 +44,10 @@ std::optional<KeyBytes> ReadKeyReported(fw::IReporter& reporter, const char* key
 std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPath,
                                      const std::string& userId);
 
+// Whether value `userId` exists in the Users key or the Cookies key, whatever its type or size:
+// what a delete removes. An exception is reported through `reporter` and counts as none.
+bool HasCertificate(fw::IReporter& reporter, const std::string& userId);
+
 // Deletes value `userId` from the Users key, then from the Cookies key. Nothing is reported.
 void DeleteCertificate(const std::string& userId);
 

@@ -4,9 +4,8 @@
 
 #include "framework/App.h"
 #include "framework/Seams.h"
-#include "exchange/CertificateFile.h"
-#include "exchange/ExclusiveFile.h"
-#include "store/CertificateStore.h"
+#include "exchange/CertificateTransfer.h"
+#include "store/Certificates.h"
 
 #include "KeyDialogs.h"
 #include "NewCertificate.h"
@@ -58,43 +57,17 @@ void CWardkeepDlg::ExportCertificate() {
     if (!path) {
         return;
     }
-    exchange::ExclusiveFile file(*path, exchange::ExclusiveFile::Mode::CreateOrEmpty);
-    if (!file.IsOpen()) {
-        FailExport(file, *path, "could not be created");
-        return;
-    }
-    std::optional<keys::KeyBytes> userKey = store::ReadKeyQuiet(*this, store::kUsersKey, userId);
-    if (!userKey) {
-        file.Close(); // left empty
+    exchange::ExportResult result = exchange::ExportCertificate(*this, userId, *path);
+    switch (result.status) {
+    case exchange::ExportResult::Status::Exported:
+        break;
+    case exchange::ExportResult::Status::NoCertificate:
         ShowMessage(kSelectUserIdForExport, "Select a User ID!");
-        return;
+        break;
+    case exchange::ExportResult::Status::Failed:
+        fw::FrameworkMessageBox(result.failure.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
+        break;
     }
-    if (!exchange::WriteCertificateHead(file, userId, *userKey)) {
-        FailExport(file, *path, "could not be written");
-        return;
-    }
-    std::optional<keys::KeyBytes> cookieKey =
-        store::ReadKeyQuiet(*this, store::kCookiesKey, userId);
-    if (!cookieKey) {
-        if (file.Close()) { // left holding the head
-            ShowMessage(kSelectUserIdForExport, "Select a User ID!");
-        }
-        return;
-    }
-    if (!exchange::WriteCookieKeyLine(file, *cookieKey) || !file.Flush() || !file.Close()) {
-        FailExport(file, *path, "could not be written");
-    }
-}
-
-// Closes the file, which does not hold the whole certificate, and says so.
-void CWardkeepDlg::FailExport(exchange::ExclusiveFile& file, const std::string& path,
-                              const char* what) {
-    std::string text =
-        "The certificate was not exported: \"" + path + "\" " + what + ".\n" + file.Error();
-    if (file.IsOpen()) {
-        file.Close();
-    }
-    fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
 }
 
 void CWardkeepDlg::ImportCertificate() {
@@ -104,23 +77,17 @@ void CWardkeepDlg::ImportCertificate() {
     }
     // A file that cannot be opened or read, or that holds no certificate to store, changes
     // nothing and is not reported.
-    exchange::ExclusiveFile file(*path, exchange::ExclusiveFile::Mode::OpenExisting);
-    if (!file.IsOpen()) {
-        return;
-    }
-    std::optional<exchange::CertificateFileContent> content = exchange::ReadCertificateFile(file);
-    if (!content || exchange::JudgeImport(*content) != exchange::ImportVerdict::Storable) {
+    exchange::ImportReading reading = exchange::ReadForImport(*path);
+    if (reading.status != exchange::ImportReading::Status::Storable) {
         return;
     }
     // The writes report their exceptions as the New Certificate dialog does.
     CNewCertificate onBehalfOf;
-    bool userKeyWritten =
-        store::WriteKey(onBehalfOf, store::kUsersKey, content->userId, content->userKey);
-    // A CookieKey is only replaced along with its UserKey.
-    bool cookieKeyWritten = userKeyWritten && store::WriteKey(onBehalfOf, store::kCookiesKey,
-                                                              content->userId, content->cookieKey);
+    const exchange::CertificateFileContent& content = reading.content;
+    store::SaveResult result =
+        store::SaveCertificate(onBehalfOf, content.userId, content.userKey, content.cookieKey);
     RefreshCertificateList();
-    if (!cookieKeyWritten) {
-        ReportCertificateNotSaved(m_hWnd, content->userId, userKeyWritten);
+    if (result != store::SaveResult::Saved) {
+        ReportCertificateNotSaved(m_hWnd, content.userId, result);
     }
 }

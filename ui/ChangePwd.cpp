@@ -2,9 +2,8 @@
 
 #include "framework/App.h"
 #include "framework/Seams.h"
-#include "keys/KeyDerivation.h"
 #include "res/resource.h"
-#include "store/CertificateStore.h"
+#include "store/Certificates.h"
 
 #include "KeyDialogs.h"
 #include "WardkeepDlg.h"
@@ -44,12 +43,9 @@ void CChangePwd::ChangeStoredPassword() {
     std::string oldPassword = m_oldPasswordEdit.GetWindowText();
     m_newPassword = m_newPasswordEdit.GetWindowText();
     m_retypedNewPassword = m_retypedNewPasswordEdit.GetWindowText();
-    std::optional<keys::KeyBytes> stored =
-        store::ReadKeyReported(*this, store::kUsersKey, m_userId);
-    keys::KeyBytes expected = keys::DeriveUserKey(m_userId, oldPassword, oldPassword);
     // A user ID without a Users value has no password to verify, even one whose key is empty:
     // going ahead would store half a certificate.
-    if (!stored || *stored != expected) {
+    if (store::CheckPassword(*this, m_userId, oldPassword) != store::PasswordCheck::Matches) {
         Ask("Wrong Old Password!\nRetry?");
         return;
     }
@@ -58,12 +54,9 @@ void CChangePwd::ChangeStoredPassword() {
         return;
     }
     fw::CWaitCursor wait;
-    if (!store::WriteKey(*this, store::kUsersKey, m_userId,
-                         keys::DeriveUserKey(m_userId, m_newPassword, m_retypedNewPassword))) {
+    if (!store::SaveNewPassword(*this, m_userId, m_newPassword, m_retypedNewPassword)) {
         wait.Restore();
-        std::string text = "The new password of \"" + m_userId +
-                           "\" was not saved: the registry refused the new UserKey.\n"
-                           "The old password is still valid.";
+        std::string text = store::PasswordNotSavedText(m_userId);
         fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
         return;
     }

@@ -15,10 +15,7 @@ void FinishKeyChange(fw::CDialog& dialog, fw::CWaitCursor& wait) {
     dialog.EndDialog(IDOK);
 }
 
-void ReportCertificateNotSaved(HWND owner, const std::string& userId, bool userKeyWritten) {
-    std::string text = "The certificate of \"" + userId + "\" was not saved";
-    text += userKeyWritten ? " completely: its UserKey was written, but the registry refused its "
-                             "CookieKey.\nTry again, or delete the incomplete certificate."
-                           : ": the registry refused its UserKey.\nNothing was changed.";
+void ReportCertificateNotSaved(HWND owner, const std::string& userId, store::SaveResult result) {
+    std::string text = store::CertificateNotSavedText(userId, result);
     fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, owner);
 }

@@ -4,6 +4,7 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Seams.h"
+#include "store/Certificates.h"
 
 #include <initializer_list>
 #include <string>
@@ -19,4 +20,4 @@ void FinishKeyChange(fw::CDialog& dialog, fw::CWaitCursor& wait);
 
 // Tells the user, in a box owned by `owner`, that the certificate of `userId` was not stored, or
 // only its UserKey.
-void ReportCertificateNotSaved(HWND owner, const std::string& userId, bool userKeyWritten);
+void ReportCertificateNotSaved(HWND owner, const std::string& userId, store::SaveResult result);

@@ -2,9 +2,9 @@
 
 #include "framework/App.h"
 #include "framework/Seams.h"
-#include "keys/KeyDerivation.h"
 #include "res/resource.h"
 #include "store/CertificateStore.h"
+#include "store/Certificates.h"
 
 #include "KeyDialogs.h"
 
@@ -32,18 +32,11 @@ void CNewCertificate::OnOK() {
         return;
     }
     fw::CWaitCursor wait;
-    if (!store::WriteKey(*this, store::kUsersKey, m_userId,
-                         keys::DeriveUserKey(m_userId, m_password, m_retypedPassword))) {
-        // The CookieKey of a certificate being replaced stays: without it, the files encrypted
-        // under the certificate could not be recovered.
+    store::SaveResult result =
+        store::SaveNewCertificate(*this, m_userId, m_password, m_retypedPassword);
+    if (result != store::SaveResult::Saved) {
         wait.Restore();
-        ReportCertificateNotSaved(m_hWnd, m_userId, false);
-        return;
-    }
-    // The CookieKey comes from the time of this write, not from the time OK was pressed.
-    if (!store::WriteKey(*this, store::kCookiesKey, m_userId, keys::DeriveCookieKey())) {
-        wait.Restore();
-        ReportCertificateNotSaved(m_hWnd, m_userId, true);
+        ReportCertificateNotSaved(m_hWnd, m_userId, result);
         return;
     }
     FinishKeyChange(*this, wait);

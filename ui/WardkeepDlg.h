@@ -8,10 +8,6 @@
 #include <optional>
 #include <string>
 
-namespace exchange {
-class ExclusiveFile;
-}
-
 class CWardkeepDlg : public fw::CMappedDialog<CWardkeepDlg> {
   public:
     explicit CWardkeepDlg(fw::CWnd* parent = nullptr);
@@ -41,7 +37,6 @@ class CWardkeepDlg : public fw::CMappedDialog<CWardkeepDlg> {
     void ImportCertificate();
     // The path chosen in the save or open dialog for certificate files; nothing if cancelled.
     std::optional<std::string> AskCertificatePath(bool forSaving);
-    void FailExport(exchange::ExclusiveFile& file, const std::string& path, const char* what);
     void ShowHelp();
     void OnListClick(const NMHDR& header);
     void OnListKeyDown(const NMHDR& header);

@@ -1,0 +1,48 @@
+// Moving one certificate between the store and a certificate file, for every front end alike:
+// the window program and the console program export and read files for import the same way and
+// only decide how to tell the user.
+#pragma once
+
+#include "CertificateFile.h"
+#include "framework/Reporter.h"
+
+#include <string>
+
+namespace exchange {
+
+struct ExportResult {
+    enum class Status {
+        Exported,
+        NoCertificate, // no UserKey or no CookieKey to read; what was written stays in the file
+        Failed,        // the file could not be created or written: `failure` says so
+    };
+    Status status = Status::Exported;
+    std::string failure;
+};
+
+// Writes the certificate of `userId` to `path`, which is created or emptied before the store is
+// read. Exceptions of the store are reported through `reporter`.
+ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
+                               const std::string& path);
+
+// A certificate file read for import.
+struct ImportReading {
+    enum class Status {
+        Storable,  // `content` may be stored
+        NotOpened, // `error` is the system's text
+        NotRead,   // `error` is the system's text
+        Refused,   // `verdict` says why
+    };
+    Status status = Status::NotOpened;
+    ImportVerdict verdict = ImportVerdict::Storable;
+    CertificateFileContent content;
+    std::string error;
+};
+
+// Opens `path` for this program alone and reads it whole.
+ImportReading ReadForImport(const std::string& path);
+
+// Why an import of `path` stores nothing, for a reading that is not Storable.
+std::string ImportRefusalText(const std::string& path, const ImportReading& reading);
+
+} // namespace exchange

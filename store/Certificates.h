@@ -1,0 +1,54 @@
+// What creating a certificate, changing its password and storing an imported one do to the
+// store, for every front end alike: the window program's dialogs and the console program call
+// these and only decide how to ask and how to tell.
+#pragma once
+
+#include "framework/Reporter.h"
+#include "keys/KeyBytes.h"
+
+#include <string>
+
+namespace store {
+
+// How far storing a certificate's two keys got. The UserKey is written first; a CookieKey is only
+// written along with its UserKey.
+enum class SaveResult {
+    Saved,
+    UserKeyRefused,   // nothing was changed
+    CookieKeyRefused, // the new UserKey stands beside the old CookieKey, or none
+};
+
+// Writes the UserKey derived from the user ID and both passwords, then a CookieKey derived from
+// the time of that write. Throws when the passwords are too long to derive a key from; a refused
+// write is reported through `reporter` only when it raised an exception.
+SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId,
+                              const std::string& password, const std::string& retypedPassword);
+
+// Writes a certificate's keys as they are, as an import does.
+SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
+                           const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey);
+
+// What the user is told when SaveNewCertificate or SaveCertificate did not return Saved.
+std::string CertificateNotSavedText(const std::string& userId, SaveResult result);
+
+enum class PasswordCheck {
+    Matches,
+    Wrong,
+    // The UserKey could not be read (reported through the reporter): there is no password to
+    // verify, and changing it would store half a certificate.
+    NoUserKey,
+};
+
+// Whether `oldPassword` is the password of the certificate of `userId`.
+PasswordCheck CheckPassword(fw::IReporter& reporter, const std::string& userId,
+                            const std::string& oldPassword);
+
+// Writes the UserKey derived from the new passwords; the CookieKey stays. Returns whether it was
+// written. Throws as SaveNewCertificate does.
+bool SaveNewPassword(fw::IReporter& reporter, const std::string& userId,
+                     const std::string& newPassword, const std::string& retypedNewPassword);
+
+// What the user is told when SaveNewPassword returned false.
+std::string PasswordNotSavedText(const std::string& userId);
+
+} // namespace store
