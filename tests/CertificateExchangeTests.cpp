@@ -1,5 +1,6 @@
 // The Export Certificate and Import Certificate commands, run from the main window with the file
 // dialogs recorded and answered by script, on real files and Wine's registry.
+#include "support/ExchangeCases.h"
 #include "support/TestSupport.h"
 
 #include "framework/App.h"
@@ -13,18 +14,10 @@
 #include <fstream>
 #include <sstream>
 
+using namespace exchange_cases;
 using namespace testing_support;
 
 namespace {
-
-const char kSelectUserId[] = "You must select a user ID\nfrom the listbox before\n"
-                             "you can use the export\nfunction.";
-const std::string k16Bytes = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10";
-const std::string kCookie = "\x33\x44\x55";
-const std::string kHead = "[Lockwell]\r\nVersion = 2.0\r\nUser = alice\r\n\r\n[Keys]\r\n"
-                          "UserKey = 0102030405060708090a0b0c0d0e0f10\r\n";
-const std::string kFullFile = kHead + "CookieKey = 33445500000000000000000000000000";
-const char kAbsent[] = "<absent>";
 
 class ExchangeTest : public testing::Test {
   protected:
@@ -104,14 +97,6 @@ class ExchangeTest : public testing::Test {
 
 // ---- Export ---------------------------------------------------------------------------------
 
-struct ExportCase : NamedCase {
-    const char* userKey;   // the Users value, nullptr: none
-    const char* cookieKey; // the Cookies value, nullptr: none
-    const char* target;    // what the user picks: "chosen", "cancel", "no-folder", "full", "held"
-    std::string file;      // what the chosen file holds afterwards
-    const char* message;   // kSelectUserId, "created", "written" (a failure), or nullptr
-};
-
 class ExportTest : public ExchangeTest, public testing::WithParamInterface<ExportCase> {};
 
 TEST_P(ExportTest, WritesTheFileOrSaysWhyNot) {
@@ -161,37 +146,8 @@ TEST_P(ExportTest, WritesTheFileOrSaysWhyNot) {
     EXPECT_EQ("alice", fieldAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Exchange, ExportTest,
-    testing::Values(
-        ExportCase{{"Exported"}, k16Bytes.c_str(), kCookie.c_str(), "chosen", kFullFile, nullptr},
-        // A derived key is empty when its digest starts with a zero byte.
-        ExportCase{{"EmptyUserKey"},
-                   "",
-                   kCookie.c_str(),
-                   "chosen",
-                   "[Lockwell]\r\nVersion = 2.0\r\nUser = alice\r\n\r\n[Keys]\r\nUserKey = "
-                   "00000000000000000000000000000000\r\nCookieKey = "
-                   "33445500000000000000000000000000",
-                   nullptr},
-        ExportCase{{"Cancelled"}, k16Bytes.c_str(), kCookie.c_str(), "cancel", kAbsent, nullptr},
-        ExportCase{{"NoCookiesValue"}, k16Bytes.c_str(), nullptr, "chosen", kHead, kSelectUserId},
-        ExportCase{{"UsersValueOver16Bytes"},
-                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11",
-                   kCookie.c_str(),
-                   "chosen",
-                   "",
-                   kSelectUserId},
-        ExportCase{
-            {"FolderMissing"}, k16Bytes.c_str(), kCookie.c_str(), "no-folder", kAbsent, "created"},
-        ExportCase{{"DiskFull"}, k16Bytes.c_str(), kCookie.c_str(), "full", kAbsent, "written"},
-        ExportCase{{"HeldByAnotherProgram"},
-                   k16Bytes.c_str(),
-                   kCookie.c_str(),
-                   "held",
-                   "held",
-                   "created"}),
-    CaseName<ExportCase>);
+INSTANTIATE_TEST_SUITE_P(Exchange, ExportTest, testing::ValuesIn(exchange_cases::ExportCases()),
+                         CaseName<ExportCase>);
 
 TEST_F(ExchangeTest, ExportWithoutAUserIdSaysSoAndAsksForNoFile) {
     Run(IDM_EXPORT_CERTIFICATE, "");
@@ -202,13 +158,6 @@ TEST_F(ExchangeTest, ExportWithoutAUserIdSaysSoAndAsksForNoFile) {
 }
 
 // ---- Import ---------------------------------------------------------------------------------
-
-struct ImportCase : NamedCase {
-    const char* file;      // the chosen file's bytes, nullptr: the file does not exist
-    const char* userId;    // the user ID stored, nullptr: nothing stored
-    const char* userKey;   // the Users value stored
-    const char* cookieKey; // the Cookies value stored
-};
 
 class ImportTest : public ExchangeTest, public testing::WithParamInterface<ImportCase> {};
 
@@ -241,43 +190,8 @@ TEST_P(ImportTest, StoresWhatTheFileHoldsOrNothing) {
     EXPECT_EQ(c.cookieKey, cookieKey.data);
 }
 
-const std::string k128Chars(128, 'u');
-const std::string kLongUserFile = "User = " + k128Chars + "\nUserKey = 01\nCookieKey = 02";
-
-INSTANTIATE_TEST_SUITE_P(
-    Exchange, ImportTest,
-    testing::Values(
-        ImportCase{
-            {"WrittenByExport"}, kFullFile.c_str(), "alice", k16Bytes.c_str(), kCookie.c_str()},
-        ImportCase{{"NoHeaders"},
-                   "Version = 2.0\nUser = alice\nUserKey = 41\nCookieKey = 42",
-                   "alice",
-                   "A",
-                   "B"},
-        ImportCase{
-            {"NoVersionLine"}, "User = alice\r\nUserKey = 41\r\nCookieKey = 42", "alice", "A", "B"},
-        // Stored under the unnamed values.
-        ImportCase{{"NoUserLine"}, "Version = 2.0\nUserKey = 41\nCookieKey = 42", "", "A", "B"},
-        // A key line that decodes to nothing still stores the empty key.
-        ImportCase{{"EmptyKeyValue"}, "User = alice\nUserKey = \nCookieKey = 42", "alice", "", "B"},
-        // Both keys replaced, whatever the spelling.
-        ImportCase{{"ExistingUserId"}, "User = BOB\nUserKey = 41\nCookieKey = 42", "bob", "A", "B"},
-        ImportCase{{"TwoLines"}, "User = alice\nUserKey = 41", nullptr, nullptr, nullptr},
-        // Would store an empty CookieKey over the one a certificate may have.
-        ImportCase{{"NoCookieKeyLine"},
-                   "Version = 2.0\nUser = alice\nUserKey = 41",
-                   nullptr,
-                   nullptr,
-                   nullptr},
-        ImportCase{{"NoUserKeyLine"},
-                   "Version = 2.0\nUser = alice\nCookieKey = 42",
-                   nullptr,
-                   nullptr,
-                   nullptr},
-        // Could never be listed, selected or deleted.
-        ImportCase{{"UserIdOver127Characters"}, kLongUserFile.c_str(), nullptr, nullptr, nullptr},
-        ImportCase{{"NoSuchFile"}, nullptr, nullptr, nullptr, nullptr}),
-    CaseName<ImportCase>);
+INSTANTIATE_TEST_SUITE_P(Exchange, ImportTest, testing::ValuesIn(exchange_cases::ImportCases()),
+                         CaseName<ImportCase>);
 
 TEST_F(ExchangeTest, ImportThatTheRegistryRefusesIsReportedAndTheListShowsTheStore) {
     WriteFile(Chosen(), kFullFile);

@@ -2,6 +2,7 @@
 // build tree's Wine prefix; this driver works it only from outside, with the window messages a
 // mouse and keyboard would cause, and checks what the window shows and what the registry holds.
 #include "E2eEnvironment.h"
+#include "E2eStore.h"
 
 #include <bcrypt.h>
 #include <commctrl.h>
@@ -12,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+using namespace e2e;
 
 namespace {
 
@@ -28,14 +31,6 @@ constexpr int kMessageBoxText = 0xFFFF;
 // New Certificate fields, then Change Password fields.
 constexpr int kNewUserId = 1010, kNewPassword = 1008, kNewRetyped = 1009;
 constexpr int kOldPassword = 1018, kChangedPassword = 1019, kChangedRetyped = 1020;
-const char kLockwellKey[] = "SOFTWARE\\Lockwell";
-const char kUsersKey[] = "SOFTWARE\\Lockwell\\Users_lkw_20";
-const char kCookiesKey[] = "SOFTWARE\\Lockwell\\Cookies_lkw_20";
-// Where a 64-bit view sees the 32-bit view's Users key: the store lives in the 32-bit view,
-// where the product's other programs, all 32-bit, read it.
-const char kUsersKeyPhysical[] = "SOFTWARE\\Wow6432Node\\Lockwell\\Users_lkw_20";
-constexpr REGSAM kStoreView = KEY_WOW64_32KEY;
-constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 const char kDeleteQuestion[] = "Do you really want to delete\nthis certificate? Any files\n"
                                "previously encrypted with this\nkey will not be recoverable!";
 
@@ -58,76 +53,6 @@ template <typename Condition> bool WaitFor(Condition done) {
         ::Sleep(10);
     }
     return true;
-}
-
-// --- The store, in the prefix's machine hive ---
-
-// Both views' Lockwell keys.
-void DeleteStore() {
-    e2e::WithPrefixMachineHive([] {
-        for (REGSAM view : {kStoreView, kOtherView}) {
-            for (const char* key : {kUsersKey, kCookiesKey, kLockwellKey}) {
-                ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key, view, 0);
-            }
-        }
-    });
-}
-
-void SeedValue(const char* keyPath, const std::string& name, const std::string& bytes) {
-    e2e::WithPrefixMachineHive([&] {
-        HKEY key = nullptr;
-        LSTATUS status =
-            ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS | kStoreView, nullptr, &key, nullptr);
-        if (status == ERROR_SUCCESS) {
-            status = ::RegSetValueExA(key, name.c_str(), 0, REG_BINARY,
-                                      reinterpret_cast<const BYTE*>(bytes.data()),
-                                      static_cast<DWORD>(bytes.size()));
-            ::RegCloseKey(key);
-        }
-        EXPECT_EQ(ERROR_SUCCESS, status) << "seeding " << keyPath << "\\" << name;
-    });
-}
-
-// The value's bytes, or false when the key or the value is missing in that view.
-bool ReadValue(const char* keyPath, const std::string& name, std::string& bytes,
-               REGSAM view = kStoreView) {
-    char data[512];
-    DWORD size = sizeof data;
-    DWORD flags = RRF_RT_ANY | (view == kStoreView ? RRF_SUBKEY_WOW6432KEY : RRF_SUBKEY_WOW6464KEY);
-    LSTATUS status = ERROR_SUCCESS;
-    e2e::WithPrefixMachineHive([&] {
-        status =
-            ::RegGetValueA(HKEY_LOCAL_MACHINE, keyPath, name.c_str(), flags, nullptr, data, &size);
-    });
-    bytes.assign(data, status == ERROR_SUCCESS ? size : 0);
-    return status == ERROR_SUCCESS;
-}
-
-bool ValueExists(const char* keyPath, const std::string& name, REGSAM view = kStoreView) {
-    std::string bytes;
-    return ReadValue(keyPath, name, bytes, view);
-}
-
-// The value names of a key as RegEnumValue yields them.
-std::vector<std::string> EnumeratedNames(const char* keyPath) {
-    std::vector<std::string> names;
-    e2e::WithPrefixMachineHive([&] {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ | kStoreView, &key) !=
-            ERROR_SUCCESS) {
-            return;
-        }
-        char name[256];
-        DWORD length = sizeof name;
-        for (DWORD i = 0; ::RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr,
-                                          nullptr) == ERROR_SUCCESS;
-             ++i, length = sizeof name) {
-            names.emplace_back(name, length);
-        }
-        ::RegCloseKey(key);
-    });
-    return names;
 }
 
 // --- The program's process and windows ---
@@ -205,21 +130,15 @@ class RemoteMemory {
     char* m_address;
 };
 
-class MainWindowJourney : public ::testing::Test {
+class MainWindowJourney : public PrefixStoreTest {
   protected:
     void SetUp() override {
-        if (!e2e::RunningUnderWine()) {
-            GTEST_SKIP() << "drives wardkeep.exe in the build tree's Wine prefix: not under Wine";
+        PrefixStoreTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
-        ASSERT_EQ(e2e::ExpectedWinePrefix(), e2e::WinePrefix())
-            << "refusing to touch a registry outside the build tree's private Wine prefix";
         ASSERT_FALSE(e2e::ProgramPath().empty()) << "usage: wardkeep_e2e <path of wardkeep.exe>";
-        m_seeded = true;
-        DeleteStore();
-        for (const std::string& userId : kSeededUserIds) {
-            SeedValue(kUsersKey, userId, "user key of " + userId);
-            SeedValue(kCookiesKey, userId, "cookie of " + userId);
-        }
+        SeedCertificates(kSeededUserIds);
     }
 
     void TearDown() override {
@@ -231,9 +150,7 @@ class MainWindowJourney : public ::testing::Test {
             ::CloseHandle(m_process.hProcess);
             ::CloseHandle(m_process.hThread);
         }
-        if (m_seeded) {
-            DeleteStore();
-        }
+        PrefixStoreTest::TearDown();
     }
 
     void StartProgram() {
@@ -378,7 +295,6 @@ class MainWindowJourney : public ::testing::Test {
     HWND m_main = nullptr;
     HWND m_list = nullptr;
     HWND m_userId = nullptr;
-    bool m_seeded = false;
 };
 
 TEST_F(MainWindowJourney, DeleteKeyRemovesTheClickedCertificateOnlyAfterOk) {
@@ -432,47 +348,6 @@ const std::string kFirstUserKey =
 const char kSecondPassword[] = "Battery Staple 2";
 const std::string kSecondUserKey =
     "\xfa\x43\x47\x55\xa7\x28\x5d\xae\xec\x55\x27\x44\xb8\x12\x7e\x7a";
-
-// The key's bytes, padded with zero bytes to `width`, as lowercase hex.
-std::string Hex(std::string bytes, std::size_t width) {
-    static const char digits[] = "0123456789abcdef";
-    bytes.resize(width, '\0');
-    std::string hex;
-    for (unsigned char byte : bytes) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0xF];
-    }
-    return hex;
-}
-
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
-}
-
-// The whole file, empty when there is none.
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-// MD5 of `bytes`, cut before the digest's first zero byte, as the product's keys are.
-std::string Md5Key(const std::string& bytes) {
-    BCRYPT_ALG_HANDLE md5 = nullptr;
-    unsigned char digest[16] = {};
-    if (BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&md5, BCRYPT_MD5_ALGORITHM, nullptr, 0))) {
-        ::BCryptHash(md5, nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
-                     static_cast<ULONG>(bytes.size()), digest, sizeof digest);
-        ::BCryptCloseAlgorithmProvider(md5, 0);
-    }
-    std::string key(reinterpret_cast<const char*>(digest), sizeof digest);
-    return key.substr(0, key.find('\0'));
-}
 
 // Whether `cookie` is the CookieKey of a millisecond from `from` to `to` (UTC): the MD5 of that
 // moment's SYSTEMTIME record.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/Dialog.h"
+#include "NamedCase.h"
 
 #include <gtest/gtest.h>
 
@@ -136,17 +137,6 @@ LRESULT SendNotify(HWND dialog, int controlId, UINT code);
 LRESULT SendListKeyDown(HWND dialog, int controlId, WORD key);
 // Selects exactly the items at `indexes` of `list` (none for an empty set).
 void SelectItems(HWND list, const std::vector<int>& indexes);
-
-// Base of a parameterised test's case: the name that the test and its listing show.
-struct NamedCase {
-    const char* name;
-};
-inline std::ostream& operator<<(std::ostream& out, const NamedCase& c) {
-    return out << c.name;
-}
-template <class Case> std::string CaseName(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
 
 // ---- Bytes ----------------------------------------------------------------------------------
 

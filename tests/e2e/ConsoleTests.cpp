@@ -1,0 +1,516 @@
+// The console program. The real wardkeepc.exe runs as a separate process in the build tree's Wine
+// prefix with its standard streams redirected to files; the driver checks its exit code, what it
+// printed and what the prefix's store holds afterwards.
+#include "E2eEnvironment.h"
+#include "E2eStore.h"
+#include "support/ExchangeCases.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace e2e;
+using namespace exchange_cases;
+using testing_support::CaseName;
+using testing_support::NamedCase;
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 20000;
+
+struct Outcome {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out;
+    std::string err;
+};
+
+// One argument as the C runtime splits a command line: quoted, with the backslashes before a
+// quote doubled.
+std::string Quote(const std::string& arg) {
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '"') {
+            quoted.append(backslashes + 1, '\\');
+        }
+        backslashes = c == '\\' ? backslashes + 1 : 0;
+        quoted += c;
+    }
+    return quoted.append(backslashes, '\\') + "\"";
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A folder of its own under the temporary folder, removed with what it holds.
+class TempFolder {
+  public:
+    TempFolder() {
+        char temp[MAX_PATH + 1] = {};
+        ::GetTempPathA(sizeof temp, temp);
+        m_path = std::string(temp) + "wardkeepc-e2e-" + std::to_string(::GetCurrentProcessId());
+        ::CreateDirectoryA(m_path.c_str(), nullptr);
+    }
+    ~TempFolder() {
+        WIN32_FIND_DATAA found;
+        HANDLE search = ::FindFirstFileA(File("*").c_str(), &found);
+        for (bool more = search != INVALID_HANDLE_VALUE; more;
+             more = ::FindNextFileA(search, &found)) {
+            ::DeleteFileA(File(found.cFileName).c_str());
+        }
+        if (search != INVALID_HANDLE_VALUE) {
+            ::FindClose(search);
+        }
+        ::RemoveDirectoryA(m_path.c_str());
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string File(const std::string& name) const { return m_path + "\\" + name; }
+
+  private:
+    std::string m_path;
+};
+
+// Runs `program` with `args`, `input` on its standard input and its output streams caught in
+// files of `folder`.
+Outcome RunProcess(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& input, const TempFolder& folder) {
+    std::string commandLine = Quote(program);
+    for (const std::string& arg : args) {
+        commandLine += " " + Quote(arg);
+    }
+    WriteFileBytes(folder.File("stdin"), input);
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    auto open = [&](const char* name, bool write) {
+        return ::CreateFileA(folder.File(name).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                             FILE_SHARE_READ, &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, 0,
+                             nullptr);
+    };
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = open("stdin", false);
+    startup.hStdOutput = open("stdout", true);
+    startup.hStdError = open("stderr", true);
+    PROCESS_INFORMATION process = {};
+    bool started = ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                    DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
+    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
+        ::CloseHandle(handle);
+    }
+    Outcome outcome;
+    EXPECT_TRUE(started) << "cannot start " << commandLine << ": error " << ::GetLastError();
+    if (started) {
+        EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, kTimeoutMs))
+            << commandLine << " still runs 20 s later";
+        ::GetExitCodeProcess(process.hProcess, &outcome.exitCode);
+        ::CloseHandle(process.hProcess);
+        ::CloseHandle(process.hThread);
+    }
+    outcome.out = FileBytes(folder.File("stdout"));
+    outcome.err = FileBytes(folder.File("stderr"));
+    return outcome;
+}
+
+// The file's bytes, or kAbsent when there is no such file.
+std::string FileOrAbsent(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? kAbsent
+                                                                         : FileBytes(path);
+}
+
+// wardkeepc.exe, next to wardkeep.exe.
+std::string ConsoleProgramPath() {
+    std::string program = ProgramPath();
+    return program.substr(0, program.find_last_of('\\') + 1) + "wardkeepc.exe";
+}
+
+class ConsoleTest : public PrefixStoreTest {
+  protected:
+    void SetUp() override {
+        PrefixStoreTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        ASSERT_FALSE(ProgramPath().empty()) << "usage: wardkeep_e2e <path of wardkeep.exe>";
+    }
+
+    std::string File(const std::string& name) const { return m_folder.File(name); }
+
+    Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
+        return RunProcess(ConsoleProgramPath(), args, input, m_folder);
+    }
+
+    static void ExpectKeys(const std::string& userId, const std::string& userKey,
+                           const std::string& cookieKey) {
+        std::string stored;
+        EXPECT_TRUE(ReadValue(kUsersKey, userId, stored)) << "no Users value of " << userId;
+        EXPECT_EQ(userKey, stored) << "UserKey of " << userId;
+        EXPECT_TRUE(ReadValue(kCookiesKey, userId, stored)) << "no Cookies value of " << userId;
+        EXPECT_EQ(cookieKey, stored) << "CookieKey of " << userId;
+    }
+
+    TempFolder m_folder;
+};
+
+// Lines as the console program ends them.
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
+// ---- Usage -----------------------------------------------------------------------------------
+
+struct UsageCase : NamedCase {
+    std::vector<std::string> args;
+    DWORD exitCode;
+    const char* out; // a part of standard output, or "" when it must be empty
+    const char* err; // a part of standard error, or "" when it must be empty
+};
+
+class ConsoleUsageTest : public ConsoleTest, public testing::WithParamInterface<UsageCase> {};
+
+TEST_P(ConsoleUsageTest, ExitCodeAndStreams) {
+    const UsageCase& c = GetParam();
+    SeedCertificates({"alice"});
+    Outcome outcome = Run(c.args);
+    EXPECT_EQ(c.exitCode, outcome.exitCode);
+    for (auto [expected, actual] : {std::pair{c.out, &outcome.out}, {c.err, &outcome.err}}) {
+        if (*expected == '\0') {
+            EXPECT_EQ("", *actual);
+        } else {
+            EXPECT_NE(std::string::npos, actual->find(expected)) << *actual;
+        }
+    }
+    EXPECT_TRUE(ValueExists(kUsersKey, "alice"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Console, ConsoleUsageTest,
+    testing::Values(
+        UsageCase{{"Overview"}, {"--help"}, 0, "  reg FILE...", ""},
+        UsageCase{{"CommandHelp"},
+                  {"passwd", "--help"},
+                  0,
+                  "usage: wardkeepc passwd USER [--password-stdin]",
+                  ""},
+        UsageCase{{"NoCommand"}, {}, 2, "Commands:", "wardkeepc: No command given."},
+        UsageCase{{"UnknownCommand"}, {"remove", "alice"}, 2, "", "Unknown command \"remove\""},
+        UsageCase{{"OptionOfAnotherCommand"}, {"list", "--yes"}, 2, "", "Unknown option \"--yes\""},
+        UsageCase{{"TooFewArguments"}, {"export", "alice"}, 2, "", "Too few arguments."},
+        UsageCase{{"TooManyArguments"}, {"new", "a", "b"}, 2, "", "Too many arguments."},
+        UsageCase{{"OutputWithoutAName"}, {"reg", "a.crt", "-o"}, 2, "", "needs a file name"},
+        // Started without a console, as by a service or a deployment agent.
+        UsageCase{{"PasswordsWithoutConsole"}, {"new", "bob"}, 2, "", "--password-stdin"},
+        UsageCase{{"DeleteWithoutConsole"}, {"delete", "alice"}, 2, "", "--yes"},
+        UsageCase{{"DeleteWithoutCertificate"},
+                  {"delete", "--yes", "bob"},
+                  1,
+                  "",
+                  "\"bob\" has no certificate."}),
+    CaseName<UsageCase>);
+
+// ---- The store ---------------------------------------------------------------------------------
+
+TEST_F(ConsoleTest, ListPrintsWhatTheWindowListsInTheStoresOrder) {
+    SeedCertificates({"bob", "a-c", "B.K", "_x", "ab", "alice"});
+    // Skipped as by the window's list: not binary, a name too long, data too long.
+    SeedValue(kUsersKey, "text", "abc", REG_SZ);
+    SeedValue(kUsersKey, std::string(128, 'n'), "key");
+    SeedValue(kUsersKey, "big", std::string(129, 'k'));
+    Outcome outcome = Run({"list"});
+    EXPECT_EQ(0u, outcome.exitCode);
+    EXPECT_EQ(Lines({"_x", "a-c", "ab", "alice", "B.K", "bob"}), outcome.out);
+    EXPECT_EQ("", outcome.err);
+}
+
+TEST_F(ConsoleTest, NewStoresTheKeysTheDialogWouldAndDeleteRemovesThem) {
+    SYSTEMTIME before;
+    ::GetSystemTime(&before);
+    Outcome created = Run({"new", "con.user", "--password-stdin"}, "Pass word\r\nPass word\r\n");
+    EXPECT_EQ(0u, created.exitCode) << created.err;
+    EXPECT_EQ("Stored the certificate of \"con.user\".\r\n", created.out);
+    std::string userKey, cookie;
+    EXPECT_TRUE(ReadValue(kUsersKey, "con.user", userKey));
+    EXPECT_EQ(Md5Key("con.userPass wordPass word"), userKey);
+    EXPECT_TRUE(ReadValue(kCookiesKey, "con.user", cookie));
+    EXPECT_FALSE(cookie.empty());
+    EXPECT_EQ(Lines({"con.user"}), Run({"list"}).out);
+
+    Outcome deleted = Run({"delete", "con.user", "--yes"});
+    EXPECT_EQ(0u, deleted.exitCode) << deleted.err;
+    EXPECT_FALSE(ValueExists(kUsersKey, "con.user"));
+    EXPECT_FALSE(ValueExists(kCookiesKey, "con.user"));
+}
+
+struct PasswordCase : NamedCase {
+    std::vector<std::string> args;
+    std::string input;
+    const char* err;     // a part of standard error when refused, nullptr when stored
+    std::string userKey; // alice's UserKey afterwards
+};
+
+// alice's certificate has the password "old".
+const std::string kOldKey = Md5Key("aliceoldold");
+
+class ConsolePasswordTest : public ConsoleTest, public testing::WithParamInterface<PasswordCase> {};
+
+TEST_P(ConsolePasswordTest, StoresOnlyWhatTheDialogsWould) {
+    const PasswordCase& c = GetParam();
+    SeedValue(kUsersKey, "alice", kOldKey);
+    SeedValue(kCookiesKey, "alice", "cookie of alice");
+    Outcome outcome = Run(c.args, c.input);
+    if (c.err == nullptr) {
+        EXPECT_EQ(0u, outcome.exitCode) << outcome.err;
+    } else {
+        EXPECT_EQ(1u, outcome.exitCode);
+        EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
+        EXPECT_EQ("", outcome.out);
+    }
+    ExpectKeys("alice", c.userKey, "cookie of alice");
+    // Nothing stored for a user ID the command refused.
+    EXPECT_EQ((std::vector<std::string>{"alice"}), EnumeratedNames(kUsersKey));
+}
+
+const std::string k193Chars(193, 'p');
+
+INSTANTIATE_TEST_SUITE_P(Console, ConsolePasswordTest,
+                         testing::Values(PasswordCase{{"Changed"},
+                                                      {"passwd", "alice", "--password-stdin"},
+                                                      "old\nnew\nnew\n",
+                                                      nullptr,
+                                                      Md5Key("alicenewnew")},
+                                         PasswordCase{{"LastLineWithoutItsEnd"},
+                                                      {"passwd", "--password-stdin", "alice"},
+                                                      "old\r\nnew\r\nnew",
+                                                      nullptr,
+                                                      Md5Key("alicenewnew")},
+                                         PasswordCase{{"WrongOldPassword"},
+                                                      {"passwd", "alice", "--password-stdin"},
+                                                      "Old\nnew\nnew\n",
+                                                      "Wrong Old Password!",
+                                                      kOldKey},
+                                         PasswordCase{{"NewPasswordsDiffer"},
+                                                      {"passwd", "alice", "--password-stdin"},
+                                                      "old\nnew\nNew\n",
+                                                      "Passwords need to be identical!",
+                                                      kOldKey},
+                                         PasswordCase{{"InputEndsEarly"},
+                                                      {"passwd", "alice", "--password-stdin"},
+                                                      "old\nnew\n",
+                                                      "Standard input ended",
+                                                      kOldKey},
+                                         PasswordCase{{"NoCertificate"},
+                                                      {"passwd", "bob", "--password-stdin"},
+                                                      "\nnew\nnew\n",
+                                                      "\"bob\" has no certificate.",
+                                                      kOldKey},
+                                         PasswordCase{{"NewPasswordsDifferForANewCertificate"},
+                                                      {"new", "alice", "--password-stdin"},
+                                                      "new\nnew \n",
+                                                      "Passwords need to be identical!",
+                                                      kOldKey},
+                                         PasswordCase{{"PasswordOver192Characters"},
+                                                      {"new", "alice", "--password-stdin"},
+                                                      k193Chars + "\n" + k193Chars + "\n",
+                                                      "longer than 192 characters",
+                                                      kOldKey},
+                                         PasswordCase{
+                                             {"UserIdOver127Characters"},
+                                             {"new", std::string(128, 'u'), "--password-stdin"},
+                                             "new\nnew\n",
+                                             "longer than 127 characters",
+                                             kOldKey}),
+                         CaseName<PasswordCase>);
+
+// ---- Certificate files
+// ---------------------------------------------------------------------------
+
+class ConsoleExportTest : public ConsoleTest, public testing::WithParamInterface<ExportCase> {};
+
+// The window's export cases: the console writes the same files and fails the same way, but
+// leaves no file behind when there is no certificate to export.
+TEST_P(ConsoleExportTest, WritesTheFileTheWindowWould) {
+    const ExportCase& c = GetParam();
+    if (c.target == std::string("cancel")) {
+        GTEST_SKIP() << "the console has no file dialog to cancel";
+    }
+    if (c.userKey != nullptr) {
+        SeedValue(kUsersKey, "alice", c.userKey);
+    }
+    if (c.cookieKey != nullptr) {
+        SeedValue(kCookiesKey, "alice", c.cookieKey);
+    }
+    std::string target = c.target == std::string("no-folder") ? File("none\\x.crt")
+                         : c.target == std::string("full")    ? "Z:\\dev\\full"
+                                                              : File("chosen.crt");
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    if (c.target == std::string("held")) {
+        WriteFileBytes(target, "held");
+        holder = ::CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    Outcome outcome = Run({"export", "alice", target});
+    if (holder != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(holder);
+    }
+    std::string file = FileOrAbsent(File("chosen.crt"));
+    if (c.message == nullptr) {
+        EXPECT_EQ(0u, outcome.exitCode) << outcome.err;
+        EXPECT_EQ(c.file, file);
+        return;
+    }
+    EXPECT_EQ(1u, outcome.exitCode);
+    EXPECT_EQ(c.message == kSelectUserId ? kAbsent : c.file, file);
+    std::string said = c.message == kSelectUserId
+                           ? "\"alice\" has no certificate to export."
+                           : "The certificate was not exported: \"" + target + "\" could not be " +
+                                 c.message + ". ";
+    EXPECT_NE(std::string::npos, outcome.err.find(said)) << outcome.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, ConsoleExportTest, testing::ValuesIn(ExportCases()),
+                         CaseName<ExportCase>);
+
+class ConsoleImportTest : public ConsoleTest, public testing::WithParamInterface<ImportCase> {};
+
+// The window's import cases: check says what import then stores, or both refuse the file.
+TEST_P(ConsoleImportTest, CheckSaysWhatImportStores) {
+    const ImportCase& c = GetParam();
+    SeedValue(kUsersKey, "Bob", "old user key");
+    SeedValue(kCookiesKey, "Bob", "old cookie");
+    std::string file = File("chosen.crt");
+    if (c.file != nullptr) {
+        WriteFileBytes(file, c.file);
+    }
+    Outcome checked = Run({"check", file});
+    EXPECT_EQ((std::vector<std::string>{"Bob"}), EnumeratedNames(kUsersKey)) << "check stored";
+    Outcome imported = Run({"import", file});
+    if (c.userId == nullptr) {
+        for (const Outcome& refused : {checked, imported}) {
+            EXPECT_EQ(1u, refused.exitCode);
+            EXPECT_EQ("", refused.out);
+            EXPECT_NE(std::string::npos, refused.err.find("\"" + file + "\""));
+            EXPECT_NE(std::string::npos, refused.err.find(c.refusal)) << refused.err;
+        }
+        EXPECT_EQ((std::vector<std::string>{"Bob"}), EnumeratedNames(kUsersKey));
+        return;
+    }
+    EXPECT_EQ(0u, checked.exitCode) << checked.err;
+    // The file's spelling of the user ID; the store keeps the spelling it has.
+    std::string said =
+        Lines({std::string("User ID: ") + c.userId,
+               "UserKey: " + std::to_string(std::string(c.userKey).size()) + " bytes",
+               "CookieKey: " + std::to_string(std::string(c.cookieKey).size()) + " bytes"});
+    EXPECT_EQ(0, ::lstrcmpiA(said.c_str(), checked.out.c_str())) << checked.out;
+    EXPECT_EQ(0u, imported.exitCode) << imported.err;
+    ExpectKeys(c.userId, c.userKey, c.cookieKey);
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, ConsoleImportTest, testing::ValuesIn(ImportCases()),
+                         CaseName<ImportCase>);
+
+// ---- Roll-out to many machines -------------------------------------------------------------
+
+struct RolledOut {
+    std::string userId;
+    std::string userKey;
+    std::string cookieKey;
+};
+
+// Certificates whose user IDs need care in a .reg file: escaped characters, a letter of the ANSI
+// code page beyond ASCII, the unnamed value.
+const std::vector<RolledOut>& RolledOutCertificates() {
+    static const std::vector<RolledOut> certificates = [] {
+        std::vector<RolledOut> list;
+        for (const char* userId :
+             {"plain.user", "back\\slash", "say \"hi\"", "Ren\xe9", "", "ends\\"}) {
+            list.push_back({userId, Md5Key(std::string("user key ") + userId),
+                            Md5Key(std::string("cookie ") + userId)});
+        }
+        return list;
+    }();
+    return certificates;
+}
+
+// The .reg file that the first machine makes and the second machine imports.
+std::string RollOutFilePath() {
+    std::string exchange = ExchangeFilePath();
+    return exchange.substr(0, exchange.find_last_of('\\') + 1) + "roll-out.reg";
+}
+
+TEST_F(ConsoleTest, RegTurnsExportedCertificatesIntoOneRegFileOrNothing) {
+    std::vector<std::string> files;
+    for (const RolledOut& certificate : RolledOutCertificates()) {
+        SeedValue(kUsersKey, certificate.userId, certificate.userKey);
+        SeedValue(kCookiesKey, certificate.userId, certificate.cookieKey);
+        files.push_back(File(std::to_string(files.size()) + ".crt"));
+        Outcome exported = Run({"export", certificate.userId, files.back()});
+        ASSERT_EQ(0u, exported.exitCode) << exported.err;
+    }
+    ASSERT_FALSE(ExchangeFilePath().empty()) << "usage: wardkeep_e2e <wardkeep.exe> <file>";
+    const std::string out = RollOutFilePath();
+    ::DeleteFileA(out.c_str());
+
+    // One file that an import would refuse spoils the whole roll-out.
+    std::vector<std::string> spoilt = {"reg"};
+    spoilt.insert(spoilt.end(), files.begin(), files.end());
+    spoilt.insert(spoilt.begin() + 2, File("refused.crt"));
+    WriteFileBytes(spoilt[2], "Version = 2.0\r\nUser = x\r\nUserKey = 41");
+    spoilt.insert(spoilt.end(), {"-o", out});
+    Outcome refused = Run(spoilt);
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_NE(std::string::npos, refused.err.find("\"" + File("refused.crt") +
+                                                  "\" has no "
+                                                  "\"CookieKey\" line."))
+        << refused.err;
+    EXPECT_EQ(kAbsent, FileOrAbsent(out));
+
+    std::vector<std::string> args = {"reg"};
+    args.insert(args.end(), files.begin(), files.end());
+    Outcome printed = Run(args);
+    EXPECT_EQ(0u, printed.exitCode) << printed.err;
+    args.insert(args.end(), {"--output", out});
+    Outcome written = Run(args);
+    EXPECT_EQ(0u, written.exitCode) << written.err;
+    EXPECT_EQ("", written.out);
+    EXPECT_EQ(printed.out, FileBytes(out));
+    EXPECT_EQ(0u, printed.out.find("Windows Registry Editor Version 5.00\r\n\r\n"));
+}
+
+// Runs in a second Wine prefix: the system's own "reg import" brings every certificate of the
+// first machine's .reg file into an empty store, in the registry's 32-bit view.
+class SecondMachineRollOut : public PrefixStoreTest {};
+
+TEST_F(SecondMachineRollOut, RegImportStoresEveryCertificateByteForByte) {
+    ASSERT_EQ(0u, FileBytes(RollOutFilePath()).find("Windows Registry Editor"))
+        << "no .reg file from the first machine";
+    char system[MAX_PATH + 1] = {};
+    ::GetSystemDirectoryA(system, sizeof system);
+    TempFolder folder;
+    Outcome imported = RunProcess(std::string(system) + "\\reg.exe",
+                                  {"import", RollOutFilePath(), "/reg:32"}, "", folder);
+    ASSERT_EQ(0u, imported.exitCode) << imported.err;
+    std::vector<std::string> expectedNames;
+    for (const RolledOut& certificate : RolledOutCertificates()) {
+        std::string userKey, cookieKey;
+        EXPECT_TRUE(ReadValue(kUsersKey, certificate.userId, userKey)) << certificate.userId;
+        EXPECT_EQ(certificate.userKey, userKey) << certificate.userId;
+        EXPECT_TRUE(ReadValue(kCookiesKey, certificate.userId, cookieKey)) << certificate.userId;
+        EXPECT_EQ(certificate.cookieKey, cookieKey) << certificate.userId;
+        EXPECT_FALSE(ValueExists(kUsersKey, certificate.userId, kOtherView)) << certificate.userId;
+        expectedNames.push_back(certificate.userId);
+    }
+    std::vector<std::string> names = EnumeratedNames(kUsersKey);
+    std::sort(names.begin(), names.end());
+    std::sort(expectedNames.begin(), expectedNames.end());
+    EXPECT_EQ(expectedNames, names);
+}
+
+} // namespace
