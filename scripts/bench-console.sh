@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Times wardkeepc on many certificates (not a test): creates N certificates (default 1000),
+# exports each to a certificate file, deletes them, imports the files again, turns them into one
+# .reg file and imports that with the system's "reg import /reg:32". Checks that the store holds
+# the same values after the re-import and after the reg import as after the creation, and that it
+# ends as it began. Runs in a Wine prefix of its own (build/wineprefix-console-bench), so it never
+# touches the tests' store.
+#   scripts/bench-console.sh [N]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count="${1:-1000}"
+scripts/setup.sh >/dev/null
+scripts/build.sh wardkeepc >/dev/null
+export WINEPREFIX="$PWD/build/wineprefix-console-bench" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+if [ ! -f "$WINEPREFIX/.wardkeep-ready" ]; then
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.wardkeep-ready"
+fi
+wineserver -p # one server for every run, as on a machine that is up
+trap 'wineserver -k 2>/dev/null || true' EXIT
+wardkeepc() { wine "$PWD/build/wardkeepc.exe" "$@"; }
+dir=$(mktemp -d -p build bench-console.XXXXXX)
+trap 'rm -rf "$dir"; wineserver -k 2>/dev/null || true' EXIT
+wdir=$(winepath -w "$dir")
+store() { # a checksum of both keys of the store, as the registry exports them
+    for key in Users_lkw_20 Cookies_lkw_20; do
+        wine reg export "HKLM\\SOFTWARE\\Lockwell\\$key" "$wdir\\$key.reg" /y /reg:32 \
+            >/dev/null 2>&1 || echo "(no $key)" >"$dir/$key.reg"
+        md5sum <"$dir/$key.reg"
+    done
+}
+phase() { # name, then the command run once per certificate with $i set
+    local name="$1" start end
+    shift
+    start=$(date +%s.%N)
+    for ((i = 1; i <= count; i++)); do
+        "$@" >/dev/null
+    done
+    end=$(date +%s.%N)
+    printf '%-8s %5d runs  %7.1f s  %6.1f ms per run\n' "$name" "$count" "$(echo "$end - $start" | bc)" \
+        "$(echo "($end - $start) * 1000 / $count" | bc -l)"
+}
+new() { printf 'password %d\npassword %d\n' "$i" "$i" | wardkeepc new "bench.user.$i" --password-stdin; }
+export_one() { wardkeepc export "bench.user.$i" "$wdir\\$i.crt"; }
+delete() { wardkeepc delete "bench.user.$i" --yes; }
+import() { wardkeepc import "$wdir\\$i.crt"; }
+
+echo "wardkeepc on $count certificates, Wine $(wine --version 2>/dev/null | sed 's/wine-//'), $(nproc) cores"
+before=$(wardkeepc list)
+phase new new
+created=$(store)
+phase export export_one
+phase delete delete
+[ "$(wardkeepc list)" = "$before" ] || { echo "the store still holds certificates after the deletes" >&2; exit 1; }
+phase import import
+[ "$(store)" = "$created" ] || { echo "the re-imported store differs from the created one" >&2; exit 1; }
+
+files=()
+for ((i = 1; i <= count; i++)); do files+=("$wdir\\$i.crt"); done
+start=$(date +%s.%N)
+wardkeepc reg "${files[@]}" -o "$wdir\\roll-out.reg"
+end=$(date +%s.%N)
+printf 'reg      %5d files %7.2f s  (%d bytes)\n' "$count" "$(echo "$end - $start" | bc)" "$(stat -c %s "$dir/roll-out.reg")"
+phase delete delete
+start=$(date +%s.%N)
+wine reg import "$wdir\\roll-out.reg" /reg:32 >/dev/null 2>&1
+end=$(date +%s.%N)
+printf 'reg import          %7.2f s\n' "$(echo "$end - $start" | bc)"
+[ "$(store)" = "$created" ] || { echo "the store after reg import differs from the created one" >&2; exit 1; }
+phase delete delete
+[ "$(wardkeepc list)" = "$before" ] || { echo "the store did not end as it began" >&2; exit 1; }
+echo "The store ends as it began; after the re-import and after reg import it held what was created."
