@@ -7,6 +7,7 @@
 #include "store/CertificateStore.h"
 #include "store/Certificates.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace console {
@@ -256,11 +257,13 @@ int Export(const Invocation& invocation, ConsoleIo& io) {
     return kFailed;
 }
 
-// Reads `path` as an import would; false (said on standard error) when it would be refused.
-bool ReadStorable(const std::string& path, ConsoleIo& io, exchange::ImportReading& reading) {
+// Reads `path` as an import would; false when it would be refused, said on standard error with
+// `consequence`.
+bool ReadStorable(const std::string& path, const char* consequence, ConsoleIo& io,
+                  exchange::ImportReading& reading) {
     reading = exchange::ReadForImport(path);
     if (reading.status != exchange::ImportReading::Status::Storable) {
-        io.Error(exchange::ImportRefusalText(path, reading) + " Nothing was imported.");
+        io.Error(exchange::ImportRefusalText(path, reading) + " " + consequence);
         return false;
     }
     return true;
@@ -271,7 +274,7 @@ int Import(const Invocation& invocation, ConsoleIo& io) {
         return kFailed;
     }
     exchange::ImportReading reading;
-    if (!ReadStorable(invocation.operands[0], io, reading)) {
+    if (!ReadStorable(invocation.operands[0], "Nothing was imported.", io, reading)) {
         return kFailed;
     }
     const exchange::CertificateFileContent& content = reading.content;
@@ -287,7 +290,7 @@ int Import(const Invocation& invocation, ConsoleIo& io) {
 
 int Check(const Invocation& invocation, ConsoleIo& io) {
     exchange::ImportReading reading;
-    if (!ReadStorable(invocation.operands[0], io, reading)) {
+    if (!ReadStorable(invocation.operands[0], "An import would store nothing.", io, reading)) {
         return kFailed;
     }
     const exchange::CertificateFileContent& content = reading.content;
@@ -296,11 +299,46 @@ int Check(const Invocation& invocation, ConsoleIo& io) {
     return kSucceeded;
 }
 
+// The files that `pattern` names: itself, or when it holds a wildcard (* or ?) in its last part,
+// the files that match, in the order of their names. The command prompt leaves wildcards to the
+// program, and a thousand certificate files would not fit on one command line.
+std::vector<std::string> MatchingFiles(const std::string& pattern) {
+    std::size_t nameStart = pattern.find_last_of("\\/:") + 1; // 0 when there is no folder
+    if (pattern.find_first_of("*?", nameStart) == std::string::npos) {
+        return {pattern};
+    }
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found)) {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names.push_back(found.cFileName);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        ::FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    for (std::string& name : names) {
+        name.insert(0, pattern, 0, nameStart);
+    }
+    return names;
+}
+
 int Reg(const Invocation& invocation, ConsoleIo& io) {
+    std::vector<std::string> paths;
+    for (const std::string& operand : invocation.operands) {
+        std::vector<std::string> matching = MatchingFiles(operand);
+        if (matching.empty()) {
+            io.Error("No file matches " + Quoted(operand) + ". Nothing was written.");
+            return kFailed;
+        }
+        paths.insert(paths.end(), matching.begin(), matching.end());
+    }
     std::vector<exchange::RegCertificate> certificates;
-    for (const std::string& path : invocation.operands) {
+    for (const std::string& path : paths) {
         exchange::ImportReading reading;
-        if (!ReadStorable(path, io, reading)) {
+        if (!ReadStorable(path, "Nothing was written.", io, reading)) {
             return kFailed;
         }
         exchange::CertificateFileContent& content = reading.content;
@@ -362,7 +400,8 @@ const Command kCommands[] = {
     {"reg", 1, static_cast<std::size_t>(-1), kOutput,
      "usage: wardkeepc reg FILE... [-o OUT]\r\n"
      "Turns certificate files into one .reg file, on standard output or into OUT, for\r\n"
-     "\"reg import OUT /reg:32\". Refuses, and writes nothing, if any file would not be\r\n"
+     "\"reg import OUT /reg:32\". A FILE with * or ? stands for the files that match, in\r\n"
+     "the order of their names. Refuses, and writes nothing, if any file would not be\r\n"
      "imported. The .reg file holds the keys: handle it like them.\r\n",
      Reg},
 };

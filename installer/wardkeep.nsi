@@ -4,6 +4,7 @@
 ;   VERSION    the product version, as in CMakeLists.txt (1.0.0)
 ;   VIVERSION  the same with four numbers, for the version resource (1.0.0.0)
 ;   PROGRAM    the built wardkeep.exe
+;   CONSOLE    the built wardkeepc.exe, the console program
 ;   HELPFILE   the built wardkeep.chm
 ;   ICON       the program's icon
 ;   OUTFILE    the setup program to write
@@ -19,6 +20,7 @@
 !insertmacro RequireDefine VERSION
 !insertmacro RequireDefine VIVERSION
 !insertmacro RequireDefine PROGRAM
+!insertmacro RequireDefine CONSOLE
 !insertmacro RequireDefine HELPFILE
 !insertmacro RequireDefine ICON
 !insertmacro RequireDefine OUTFILE
@@ -84,6 +86,7 @@ Section "Wardkeep" SecProgram
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "/oname=wardkeep.exe" "${PROGRAM}"
+  File "/oname=wardkeepc.exe" "${CONSOLE}"
   File "/oname=wardkeep.chm" "${HELPFILE}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
@@ -112,6 +115,7 @@ SectionEnd
 ; unrecoverable.
 Section "Uninstall"
   Delete "$INSTDIR\wardkeep.exe"
+  Delete "$INSTDIR\wardkeepc.exe"
   Delete "$INSTDIR\wardkeep.chm"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"

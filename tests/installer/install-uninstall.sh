@@ -4,12 +4,13 @@
 # registered quiet uninstall, and checks that everything installed is gone and both certificates
 # are untouched. Also checks the portable zip. Leaves the machine as it found it.
 #
-# install-uninstall.sh RUNNER PREFIX VERSION SETUP_EXE ZIP PROGRAM HELP_FILE CMAKE
-#   RUNNER runs a Windows program in the Wine prefix PREFIX; PROGRAM and HELP_FILE are the built
-#   files that both packages must carry; CMAKE unpacks the zip.
+# install-uninstall.sh RUNNER PREFIX VERSION SETUP_EXE ZIP PROGRAM HELP_FILE CMAKE CONSOLE
+#   RUNNER runs a Windows program in the Wine prefix PREFIX; PROGRAM, HELP_FILE and CONSOLE (the
+#   console program) are the built files that both packages must carry; CMAKE unpacks the zip.
 set -euo pipefail
 
 runner=$1 prefix=$2 version=$3 setup_exe=$4 portable_zip=$5 program=$6 help_file=$7 cmake=$8
+console=$9
 
 install_dir="$prefix/drive_c/Program Files/Wardkeep"
 install_dir_win='C:\Program Files\Wardkeep'
@@ -70,14 +71,15 @@ cleanup() {
 scratch=$(mktemp -d)
 trap cleanup EXIT
 
-step "The portable zip holds the program and its help in a Wardkeep folder"
+step "The portable zip holds the programs and the help in a Wardkeep folder"
 mkdir "$scratch/zip"
 (cd "$scratch/zip" && "$cmake" -E tar xf "$portable_zip")
 unpacked=$(cd "$scratch/zip" && find . -mindepth 1 | LC_ALL=C sort | tr '\n' ' ')
-[ "$unpacked" = "./Wardkeep ./Wardkeep/wardkeep.chm ./Wardkeep/wardkeep.exe " ] ||
+[ "$unpacked" = "./Wardkeep ./Wardkeep/wardkeep.chm ./Wardkeep/wardkeep.exe ./Wardkeep/wardkeepc.exe " ] ||
     fail "the zip holds: $unpacked"
 cmp "$scratch/zip/Wardkeep/wardkeep.exe" "$program"
 cmp "$scratch/zip/Wardkeep/wardkeep.chm" "$help_file"
+cmp "$scratch/zip/Wardkeep/wardkeepc.exe" "$console"
 
 step "A machine with two certificates and no Wardkeep"
 if [ -e "$install_dir" ]; then
@@ -97,11 +99,12 @@ done
 step "Silent install of $(basename "$setup_exe")"
 "$runner" "$setup_exe" /S || fail "the installer exited with $?"
 
-step "The program, its help and the uninstaller are in $install_dir_win"
+step "The programs, the help and the uninstaller are in $install_dir_win"
 installed=$(files_in "$install_dir")
-[ "$installed" = "Uninstall.exe wardkeep.chm wardkeep.exe " ] || fail "installed: $installed"
+[ "$installed" = "Uninstall.exe wardkeep.chm wardkeep.exe wardkeepc.exe " ] || fail "installed: $installed"
 cmp "$install_dir/wardkeep.exe" "$program"
 cmp "$install_dir/wardkeep.chm" "$help_file"
+cmp "$install_dir/wardkeepc.exe" "$console"
 
 step "An all-users Start-menu shortcut starts the installed program"
 [ -f "$shortcut" ] || fail "no shortcut $shortcut"
@@ -121,7 +124,7 @@ quiet_uninstall=$(value_of "$entry" QuietUninstallString)
 step "The registered quiet uninstall"
 uninstall "$quiet_uninstall" || fail "the uninstaller exited with $?"
 
-step "The program, its help, the shortcut and the Add/Remove Programs entry are gone"
+step "The programs, the help, the shortcut and the Add/Remove Programs entry are gone"
 # All but the uninstaller itself, which the waiting caller deletes (see cleanup).
 if [ -d "$install_dir" ]; then
     left=$(files_in "$install_dir")
