@@ -46,6 +46,8 @@ export_one() { wardkeepc export "bench.user.$i" "$wdir\\$i.crt"; }
 delete() { wardkeepc delete "bench.user.$i" --yes; }
 import() { wardkeepc import "$wdir\\$i.crt"; }
 
+# The prefix is the benchmark's own: what an interrupted run left there goes first.
+wine reg delete 'HKLM\SOFTWARE\Lockwell' /f /reg:32 >/dev/null 2>&1 || true
 echo "wardkeepc on $count certificates, Wine $(wine --version 2>/dev/null | sed 's/wine-//'), $(nproc) cores"
 before=$(wardkeepc list)
 phase new new

@@ -250,6 +250,148 @@ TEST_F(ConsoleTest, NewStoresTheKeysTheDialogWouldAndDeleteRemovesThem) {
     EXPECT_FALSE(ValueExists(kCookiesKey, "con.user"));
 }
 
+// ---- Asking on the console ----------------------------------------------------------------
+
+// A run of wardkeepc.exe in a console of its own, where the driver types as a person would.
+struct ConsoleRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string screen; // what the console shows when the program has ended
+};
+
+// Key presses of `text` into console input `input`; "\r" is the Enter key.
+void TypeInto(HANDLE input, const std::string& text) {
+    std::vector<INPUT_RECORD> records;
+    for (char c : text) {
+        for (BOOL down : {TRUE, FALSE}) {
+            INPUT_RECORD record = {};
+            record.EventType = KEY_EVENT;
+            record.Event.KeyEvent.bKeyDown = down;
+            record.Event.KeyEvent.wRepeatCount = 1;
+            record.Event.KeyEvent.wVirtualKeyCode = c == '\r' ? VK_RETURN : LOBYTE(::VkKeyScanA(c));
+            record.Event.KeyEvent.uChar.AsciiChar = c;
+            records.push_back(record);
+        }
+    }
+    DWORD written = 0;
+    EXPECT_TRUE(
+        ::WriteConsoleInputA(input, records.data(), static_cast<DWORD>(records.size()), &written));
+}
+
+ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::string& typed) {
+    std::string commandLine = Quote(ConsoleProgramPath());
+    for (const std::string& arg : args) {
+        commandLine += " " + Quote(arg);
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ConsoleRun run;
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+                          nullptr, nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << commandLine << ": error " << ::GetLastError();
+        return run;
+    }
+    // The driver joins the program's console for as long as it runs, and a little longer.
+    ::FreeConsole();
+    ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
+    bool attached = false;
+    while (!(attached = ::AttachConsole(process.dwProcessId)) && ::GetTickCount64() < deadline) {
+        ::Sleep(10);
+    }
+    EXPECT_TRUE(attached) << "cannot attach to the console of " << commandLine;
+    if (attached) {
+        HANDLE input =
+            ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        TypeInto(input, typed);
+        ::CloseHandle(input);
+    }
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, kTimeoutMs))
+        << commandLine << " still runs 20 s later";
+    ::GetExitCodeProcess(process.hProcess, &run.exitCode);
+    if (attached) {
+        HANDLE output =
+            ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        if (::GetConsoleScreenBufferInfo(output, &info)) {
+            std::string cells(static_cast<std::size_t>(info.dwSize.X) * info.dwSize.Y, ' ');
+            DWORD read = 0;
+            ::ReadConsoleOutputCharacterA(output, cells.data(), static_cast<DWORD>(cells.size()),
+                                          COORD{0, 0}, &read);
+            run.screen = cells.substr(0, read);
+        }
+        ::CloseHandle(output);
+        ::FreeConsole();
+    }
+    ::TerminateProcess(process.hProcess, 99);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    return run;
+}
+
+struct AskCase : NamedCase {
+    std::vector<std::string> args;
+    std::string typed;
+    DWORD exitCode;
+    std::vector<std::string> shown; // on the console, in this order
+    const char* hidden;             // never on the console
+    std::string userKey;            // alice's UserKey afterwards, empty when she has none
+};
+
+class ConsoleAskTest : public ConsoleTest, public testing::WithParamInterface<AskCase> {};
+
+TEST_P(ConsoleAskTest, AsksOnTheConsoleAndEchoesNoPassword) {
+    const AskCase& c = GetParam();
+    SeedValue(kUsersKey, "alice", Md5Key("aliceoldold"));
+    SeedValue(kCookiesKey, "alice", "cookie of alice");
+    ConsoleRun run = RunInItsOwnConsole(c.args, c.typed);
+    EXPECT_EQ(c.exitCode, run.exitCode) << run.screen;
+    std::size_t at = 0;
+    for (const std::string& part : c.shown) {
+        at = run.screen.find(part, at);
+        EXPECT_NE(std::string::npos, at) << "\"" << part << "\" not shown in order:\n"
+                                         << run.screen;
+    }
+    EXPECT_EQ(std::string::npos, run.screen.find(c.hidden)) << run.screen;
+    std::string userKey;
+    EXPECT_EQ(!c.userKey.empty(), ReadValue(kUsersKey, "alice", userKey));
+    EXPECT_EQ(c.userKey, userKey);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Console, ConsoleAskTest,
+    testing::Values(AskCase{{"New"},
+                            {"new", "alice"},
+                            "Tiger 7\rTiger 7\r",
+                            0,
+                            {"Password: ", "Retype password: ",
+                             "Stored the certificate of \"alice\"."},
+                            "Tiger",
+                            Md5Key("aliceTiger 7Tiger 7")},
+                    AskCase{{"Passwd"},
+                            {"passwd", "alice"},
+                            "old\rLion 8\rLion 8\r",
+                            0,
+                            {"Old password: ", "New password: ", "Retype new password: "},
+                            "Lion",
+                            Md5Key("aliceLion 8Lion 8")},
+                    AskCase{{"DeleteAnsweredYes"},
+                            {"delete", "alice"},
+                            "y\r",
+                            0,
+                            {"Delete the certificate of \"alice\"? [y/N] y"},
+                            "Lion",
+                            ""},
+                    AskCase{{"DeleteAnsweredWithEnter"},
+                            {"delete", "alice"},
+                            "\r",
+                            1,
+                            {"Delete the certificate of \"alice\"? [y/N] ", "Nothing was deleted."},
+                            "Lion",
+                            Md5Key("aliceoldold")}),
+    CaseName<AskCase>);
+
 struct PasswordCase : NamedCase {
     std::vector<std::string> args;
     std::string input;
