@@ -35,7 +35,7 @@ phase() { # name, then the command run once per certificate with $i set
     shift
     start=$(date +%s.%N)
     for ((i = 1; i <= count; i++)); do
-        "$@" >/dev/null
+        "$@" >/dev/null || { echo "$name: run $i failed with exit code $?" >&2; exit 1; }
     done
     end=$(date +%s.%N)
     printf '%-8s %5d runs  %7.1f s  %6.1f ms per run\n' "$name" "$count" "$(echo "$end - $start" | bc)" \
