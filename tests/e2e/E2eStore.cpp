@@ -75,22 +75,8 @@ std::vector<std::string> EnumeratedNames(const char* keyPath) {
 }
 
 std::string Hex(std::string bytes, std::size_t width) {
-    static const char digits[] = "0123456789abcdef";
     bytes.resize(width, '\0');
-    std::string hex;
-    for (unsigned char byte : bytes) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0xF];
-    }
-    return hex;
-}
-
-std::string FromHex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    }
-    return bytes;
+    return testing_support::Hex(bytes);
 }
 
 std::string FileBytes(const std::string& path) {

@@ -2,6 +2,8 @@
 // prefix's machine hive in the 32-bit view, where the programs keep their certificates.
 #pragma once
 
+#include "support/Bytes.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -33,7 +35,7 @@ std::vector<std::string> EnumeratedNames(const char* keyPath);
 
 // The key's bytes, padded with zero bytes to `width`, as lowercase hex.
 std::string Hex(std::string bytes, std::size_t width);
-std::string FromHex(const std::string& hex);
+using testing_support::FromHex;
 // The whole file, empty when there is none.
 std::string FileBytes(const std::string& path);
 // MD5 of `bytes`, cut before the digest's first zero byte, as the product's keys are.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/Dialog.h"
+#include "Bytes.h"
 #include "NamedCase.h"
 
 #include <gtest/gtest.h>
@@ -137,12 +138,6 @@ LRESULT SendNotify(HWND dialog, int controlId, UINT code);
 LRESULT SendListKeyDown(HWND dialog, int controlId, WORD key);
 // Selects exactly the items at `indexes` of `list` (none for an empty set).
 void SelectItems(HWND list, const std::vector<int>& indexes);
-
-// ---- Bytes ----------------------------------------------------------------------------------
-
-// The bytes as lowercase hex, two digits each; and back.
-std::string Hex(const std::string& bytes);
-std::string FromHex(const std::string& hex);
 
 // ---- Memory ---------------------------------------------------------------------------------
 
