@@ -72,8 +72,8 @@ bool ConsoleIo::ReadByte(HANDLE handle, bool buffered, char& byte) {
 
 std::optional<std::string> ConsoleIo::ReadLine(HANDLE handle, bool buffered, std::size_t maxChars,
                                                bool& tooLong) {
-    tooLong = false;
-    std::string line;
+    std::string line; // at most one character past the limit
+    std::size_t length = 0;
     bool any = false;
     char byte = 0;
     while (ReadByte(handle, buffered, byte)) {
@@ -81,18 +81,20 @@ std::optional<std::string> ConsoleIo::ReadLine(HANDLE handle, bool buffered, std
         if (byte == '\n') {
             break;
         }
+        ++length;
         if (line.size() <= maxChars) {
-            line += byte; // one past the limit, to tell a CR before the LF from a long line
+            line += byte;
         }
     }
     if (!any) {
         return std::nullopt;
     }
-    if (byte == '\n' && !line.empty() && line.back() == '\r' && line.size() <= maxChars + 1) {
+    if (length == line.size() && !line.empty() && line.back() == '\r') {
         line.pop_back();
+        --length;
     }
-    if (line.size() > maxChars) {
-        tooLong = true;
+    tooLong = length > maxChars;
+    if (tooLong) {
         line.clear();
     }
     return line;
