@@ -250,6 +250,49 @@ TEST_F(ConsoleTest, NewStoresTheKeysTheDialogWouldAndDeleteRemovesThem) {
     EXPECT_FALSE(ValueExists(kCookiesKey, "con.user"));
 }
 
+// ---- The program file ------------------------------------------------------------------------
+
+// A string of the program file's version resource (US English, Unicode code page).
+std::string VersionString(const std::string& program, const char* name) {
+    DWORD ignored = 0;
+    std::vector<char> data(::GetFileVersionInfoSizeA(program.c_str(), &ignored));
+    char* value = nullptr;
+    UINT length = 0;
+    if (data.empty() ||
+        !::GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !::VerQueryValueA(data.data(), (std::string("\\StringFileInfo\\040904b0\\") + name).c_str(),
+                          reinterpret_cast<void**>(&value), &length)) {
+        return "<none>";
+    }
+    return std::string(value, length > 0 ? length - 1 : 0);
+}
+
+// The program file's manifest.
+std::string Manifest(const std::string& program) {
+    HMODULE module = ::LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found =
+        module != nullptr ? ::FindResourceA(module, MAKEINTRESOURCEA(1), RT_MANIFEST) : nullptr;
+    std::string text;
+    if (found != nullptr) {
+        const char* bytes = static_cast<const char*>(::LockResource(::LoadResource(module, found)));
+        text.assign(bytes, ::SizeofResource(module, found));
+    }
+    if (module != nullptr) {
+        ::FreeLibrary(module);
+    }
+    return text;
+}
+
+TEST_F(ConsoleTest, TheFileCarriesTheProductsVersionAndRunsWithThePromptsRights) {
+    const std::string console = ConsoleProgramPath();
+    EXPECT_EQ("wardkeepc.exe", VersionString(console, "OriginalFilename"));
+    EXPECT_EQ("Wardkeep", VersionString(console, "ProductName"));
+    EXPECT_EQ(VersionString(ProgramPath(), "FileVersion"), VersionString(console, "FileVersion"));
+    EXPECT_NE("<none>", VersionString(console, "FileVersion"));
+    // An elevation prompt would open a console of its own, out of a script's sight.
+    EXPECT_NE(std::string::npos, Manifest(console).find("level=\"asInvoker\""));
+}
+
 // ---- Asking on the console ----------------------------------------------------------------
 
 // A run of wardkeepc.exe in a console of its own, where the driver types as a person would.
