@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "exchange/CertificateTransfer.h"
+#include "framework/SystemError.h"
 #include "exchange/ExclusiveFile.h"
 #include "exchange/RegFile.h"
 #include "keys/KeyBytes.h"
@@ -77,6 +78,15 @@ bool RefuseUnlessElevated(ConsoleIo& io) {
     return true;
 }
 
+// Writes output that a script reads; false, said on standard error, when it did not all arrive.
+bool Print(ConsoleIo& io, const std::string& text) {
+    if (io.Out(text)) {
+        return true;
+    }
+    io.Error("Standard output could not be written: " + fw::SystemErrorText(::GetLastError()));
+    return false;
+}
+
 // The answers to `prompts`, from standard input (one line each, in order) or asked on the
 // console without echo. Nothing when an answer is missing or too long (said on standard error).
 std::optional<std::vector<std::string>> ReadPasswords(const Invocation& invocation,
@@ -120,8 +130,7 @@ int List(const Invocation&, ConsoleIo& io) {
     for (const std::string& userId : store::ListUserIds(io)) {
         text += userId + "\r\n";
     }
-    io.Out(text);
-    return io.Reported() ? kFailed : kSucceeded;
+    return Print(io, text) && !io.Reported() ? kSucceeded : kFailed;
 }
 
 int New(const Invocation& invocation, ConsoleIo& io) {
@@ -294,9 +303,10 @@ int Check(const Invocation& invocation, ConsoleIo& io) {
         return kFailed;
     }
     const exchange::CertificateFileContent& content = reading.content;
-    io.Out("User ID: " + content.userId + "\r\nUserKey: " + std::to_string(content.userKey.Size()) +
-           " bytes\r\nCookieKey: " + std::to_string(content.cookieKey.Size()) + " bytes\r\n");
-    return kSucceeded;
+    std::string said =
+        "User ID: " + content.userId + "\r\nUserKey: " + std::to_string(content.userKey.Size()) +
+        " bytes\r\nCookieKey: " + std::to_string(content.cookieKey.Size()) + " bytes\r\n";
+    return Print(io, said) ? kSucceeded : kFailed;
 }
 
 // The files that `pattern` names: itself, or when it holds a wildcard (* or ?) in its last part,
@@ -351,8 +361,7 @@ int Reg(const Invocation& invocation, ConsoleIo& io) {
     }
     std::string text = exchange::MakeRegFile(certificates);
     if ((invocation.options & kOutput) == 0) {
-        io.Out(text);
-        return kSucceeded;
+        return Print(io, text) ? kSucceeded : kFailed;
     }
     exchange::ExclusiveFile file(invocation.output, exchange::ExclusiveFile::Mode::CreateOrEmpty);
     if (!file.IsOpen() || !file.Write(text.data(), text.size()) || !file.Flush() || !file.Close()) {

@@ -7,20 +7,22 @@ namespace console {
 
 namespace {
 
-constexpr DWORD kInputChunk = 4096;
+constexpr DWORD kChunk = 4096;
 
-void WriteAll(HANDLE handle, const std::string& text) {
+// Whether every byte was written.
+bool WriteAll(HANDLE handle, const std::string& text) {
     const char* data = text.data();
     std::size_t left = text.size();
     while (left > 0) {
         DWORD written = 0;
-        DWORD chunk = left < kInputChunk ? static_cast<DWORD>(left) : kInputChunk;
+        DWORD chunk = left < kChunk ? static_cast<DWORD>(left) : kChunk;
         if (!::WriteFile(handle, data, chunk, &written, nullptr) || written == 0) {
-            return; // nowhere left to say it
+            return false;
         }
         data += written;
         left -= written;
     }
+    return true;
 }
 
 // The console's own input and output, whatever the standard streams are redirected to.
@@ -36,8 +38,8 @@ ConsoleIo::ConsoleIo()
     : m_out(::GetStdHandle(STD_OUTPUT_HANDLE)), m_err(::GetStdHandle(STD_ERROR_HANDLE)),
       m_in(::GetStdHandle(STD_INPUT_HANDLE)) {}
 
-void ConsoleIo::Out(const std::string& text) {
-    WriteAll(m_out, text);
+bool ConsoleIo::Out(const std::string& text) {
+    return WriteAll(m_out, text);
 }
 
 void ConsoleIo::Error(const std::string& text) {
@@ -56,9 +58,9 @@ bool ConsoleIo::ReadByte(HANDLE handle, bool buffered, char& byte) {
         return ::ReadFile(handle, &byte, 1, &got, nullptr) && got == 1;
     }
     if (m_next == m_buffer.size()) {
-        m_buffer.resize(kInputChunk);
+        m_buffer.resize(kChunk);
         DWORD got = 0;
-        if (!::ReadFile(handle, &m_buffer[0], kInputChunk, &got, nullptr) || got == 0) {
+        if (!::ReadFile(handle, &m_buffer[0], kChunk, &got, nullptr) || got == 0) {
             m_buffer.clear();
             m_next = 0;
             return false;

@@ -15,8 +15,9 @@ class ConsoleIo final : public fw::IReporter {
   public:
     ConsoleIo();
 
-    // Writes `text` as it is, bytes unchanged (line ends included).
-    void Out(const std::string& text);
+    // Writes `text` to standard output as it is, bytes unchanged (line ends included). Returns
+    // whether all of it was written.
+    bool Out(const std::string& text);
     // Writes "wardkeepc: " and `text` with its line breaks turned into spaces, and a line end.
     void Error(const std::string& text);
 

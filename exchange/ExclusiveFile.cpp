@@ -1,5 +1,7 @@
 #include "ExclusiveFile.h"
 
+#include "framework/SystemError.h"
+
 #include <limits>
 
 namespace exchange {
@@ -56,14 +58,7 @@ bool ExclusiveFile::Close() {
 
 // Keeps the system's text for the current error; returns false.
 bool ExclusiveFile::Failed() {
-    DWORD error = ::GetLastError();
-    char text[256] = {};
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, error, 0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) {
-        --length;
-    }
-    m_error = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+    m_error = fw::SystemErrorText(::GetLastError());
     return false;
 }
 

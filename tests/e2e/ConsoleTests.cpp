@@ -77,26 +77,26 @@ class TempFolder {
 };
 
 // Runs `program` with `args`, `input` on its standard input and its output streams caught in
-// files of `folder`.
+// files of `folder`; standard output goes to `outputPath` instead when one is given.
 Outcome RunProcess(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& input, const TempFolder& folder) {
+                   const std::string& input, const TempFolder& folder,
+                   const std::string& outputPath = "") {
     std::string commandLine = Quote(program);
     for (const std::string& arg : args) {
         commandLine += " " + Quote(arg);
     }
     WriteFileBytes(folder.File("stdin"), input);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    auto open = [&](const char* name, bool write) {
-        return ::CreateFileA(folder.File(name).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
-                             FILE_SHARE_READ, &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, 0,
-                             nullptr);
+    auto open = [&](const std::string& path, bool write) {
+        return ::CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
+                             &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr);
     };
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = open("stdin", false);
-    startup.hStdOutput = open("stdout", true);
-    startup.hStdError = open("stderr", true);
+    startup.hStdInput = open(folder.File("stdin"), false);
+    startup.hStdOutput = open(outputPath.empty() ? folder.File("stdout") : outputPath, true);
+    startup.hStdError = open(folder.File("stderr"), true);
     PROCESS_INFORMATION process = {};
     bool started = ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
                                     DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
@@ -141,8 +141,9 @@ class ConsoleTest : public PrefixStoreTest {
 
     std::string File(const std::string& name) const { return m_folder.File(name); }
 
-    Outcome Run(const std::vector<std::string>& args, const std::string& input = "") {
-        return RunProcess(ConsoleProgramPath(), args, input, m_folder);
+    Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
+                const std::string& outputPath = "") {
+        return RunProcess(ConsoleProgramPath(), args, input, m_folder, outputPath);
     }
 
     static void ExpectKeys(const std::string& userId, const std::string& userKey,
@@ -291,6 +292,20 @@ TEST_F(ConsoleTest, TheFileCarriesTheProductsVersionAndRunsWithThePromptsRights)
     EXPECT_NE("<none>", VersionString(console, "FileVersion"));
     // An elevation prompt would open a console of its own, out of a script's sight.
     EXPECT_NE(std::string::npos, Manifest(console).find("level=\"asInvoker\""));
+}
+
+TEST_F(ConsoleTest, OutputForScriptsThatCannotBeWrittenIsAFailure) {
+    SeedValue(kUsersKey, "alice", Md5Key("alice"));
+    SeedValue(kCookiesKey, "alice", Md5Key("cookie"));
+    ASSERT_EQ(0u, Run({"export", "alice", File("alice.crt")}).exitCode);
+    for (std::vector<std::string> args : {std::vector<std::string>{"list"},
+                                          {"check", File("alice.crt")},
+                                          {"reg", File("alice.crt")}}) {
+        Outcome outcome = Run(args, "", "Z:\\dev\\full"); // every write fails: disk full
+        EXPECT_EQ(1u, outcome.exitCode) << args[0];
+        EXPECT_NE(std::string::npos, outcome.err.find("Standard output could not be written: "))
+            << args[0] << ": " << outcome.err;
+    }
 }
 
 // ---- Asking on the console ----------------------------------------------------------------
