@@ -335,6 +335,11 @@ std::vector<std::string> MatchingFiles(const std::string& pattern) {
     return names;
 }
 
+// The importing machine reads a .reg file in its ANSI code page, as the store's names are kept.
+bool IsAnsiLeadByte(unsigned char byte) {
+    return ::IsDBCSLeadByte(byte) != FALSE;
+}
+
 int Reg(const Invocation& invocation, ConsoleIo& io) {
     std::vector<std::string> paths;
     for (const std::string& operand : invocation.operands) {
@@ -352,14 +357,14 @@ int Reg(const Invocation& invocation, ConsoleIo& io) {
             return kFailed;
         }
         exchange::CertificateFileContent& content = reading.content;
-        if (!exchange::IsRegValueName(content.userId)) {
+        if (!exchange::IsRegValueName(content.userId, IsAnsiLeadByte)) {
             io.Error(Quoted(path) + " holds a user ID that a .reg file cannot hold. " +
                      "Nothing was written.");
             return kFailed;
         }
         certificates.push_back({std::move(content.userId), content.userKey, content.cookieKey});
     }
-    std::string text = exchange::MakeRegFile(certificates);
+    std::string text = exchange::MakeRegFile(certificates, IsAnsiLeadByte);
     if ((invocation.options & kOutput) == 0) {
         return Print(io, text) ? kSucceeded : kFailed;
     }

@@ -7,15 +7,23 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr char kLineEnd[] = "\r\n";
+// The double-byte code pages' second bytes start here, above the quote and the controls.
+constexpr unsigned char kLowestSecondByte = 0x40;
 
 // The value's line, with its line end.
-std::string ValueLine(const std::string& userId, const keys::KeyBytes& key) {
+std::string ValueLine(const std::string& userId, const keys::KeyBytes& key,
+                      LeadBytePredicate isLeadByte) {
     std::string line;
     if (userId.empty()) {
         line = "@";
     } else {
         line = "\"";
-        for (char c : userId) {
+        for (std::size_t i = 0; i < userId.size(); ++i) {
+            const char c = userId[i];
+            if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(c))) {
+                line.append(userId, i++, 2); // the character's second byte is never an escape
+                continue;
+            }
             if (c == '\\' || c == '"') {
                 line += '\\';
             }
@@ -37,26 +45,39 @@ std::string ValueLine(const std::string& userId, const keys::KeyBytes& key) {
 
 } // namespace
 
-bool IsRegValueName(std::string_view userId) {
-    return userId.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+bool IsRegValueName(std::string_view userId, LeadBytePredicate isLeadByte) {
+    if (userId.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+        return false;
+    }
+    for (std::size_t i = 0; isLeadByte != nullptr && i < userId.size(); ++i) {
+        // A first byte needs a second one: alone, or before a quote or a control character, it
+        // would swallow what follows it, the closing quote included.
+        if (isLeadByte(static_cast<unsigned char>(userId[i])) &&
+            (++i == userId.size() || static_cast<unsigned char>(userId[i]) < kLowestSecondByte)) {
+            return false;
+        }
+    }
+    return true;
 }
 
-std::string MakeRegFile(const std::vector<RegCertificate>& certificates) {
+std::string MakeRegFile(const std::vector<RegCertificate>& certificates,
+                        LeadBytePredicate isLeadByte) {
     for (const RegCertificate& certificate : certificates) {
-        if (!IsRegValueName(certificate.userId)) {
-            throw fw::CFrameworkException("A user ID with a line break or a zero byte cannot be "
-                                          "written to a registry file.");
+        if (!IsRegValueName(certificate.userId, isLeadByte)) {
+            throw fw::CFrameworkException("A user ID with a line break, a zero byte or a broken "
+                                          "double-byte character cannot be written to a registry "
+                                          "file.");
         }
     }
     std::string text = std::string("Windows Registry Editor Version 5.00") + kLineEnd + kLineEnd +
                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Users_lkw_20]" + kLineEnd;
     for (const RegCertificate& certificate : certificates) {
-        text += ValueLine(certificate.userId, certificate.userKey);
+        text += ValueLine(certificate.userId, certificate.userKey, isLeadByte);
     }
     text += std::string(kLineEnd) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Cookies_lkw_20]" +
             kLineEnd;
     for (const RegCertificate& certificate : certificates) {
-        text += ValueLine(certificate.userId, certificate.cookieKey);
+        text += ValueLine(certificate.userId, certificate.cookieKey, isLeadByte);
     }
     return text;
 }

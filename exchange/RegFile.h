@@ -16,9 +16,11 @@
 // The text is in the ANSI code page, without a byte order mark: the importing machine reads a
 // user ID's bytes through its code page, as RegSetValueExA does with the bytes that the product
 // stores under. In the name, a backslash is written "\\" and a double quote "\""; the empty user
-// ID is the key's unnamed value, "@". An empty key is "hex:", a zero-length value. The escaping
-// takes every 0x5C byte for a backslash: in the double-byte code pages (Japanese, Chinese,
-// Korean), where it may be a character's second byte, such a user ID does not come through.
+// ID is the key's unnamed value, "@". An empty key is "hex:", a zero-length value. In the
+// double-byte code pages (Japanese, Chinese, Korean) a character's second byte may be 0x5C, the
+// backslash's byte: the importer reads the file as characters of its code page before it looks
+// for escapes, so such a byte is written as it is when the caller says which bytes start a
+// double-byte character.
 //
 // The key paths name no registry view: the importer's view decides. On 64-bit Windows the file
 // belongs in the 32-bit view, where the Lockwell programs look: "reg import FILE /reg:32", or the
@@ -39,9 +41,13 @@ struct RegCertificate {
     keys::KeyBytes cookieKey;
 };
 
+// Whether a byte is the first of a double-byte character in the ANSI code page.
+using LeadBytePredicate = bool (*)(unsigned char byte);
+
 // Whether a user ID can be a value name in a registry file: false when it holds a CR or LF
-// (either ends the line) or a zero byte (the importer reads the lines as C strings).
-bool IsRegValueName(std::string_view userId);
+// (either ends the line) or a zero byte (the importer reads the lines as C strings), or, given the
+// code page's first bytes, a first byte without a second byte of 0x40 or above after it.
+bool IsRegValueName(std::string_view userId, LeadBytePredicate isLeadByte = nullptr);
 
 // The whole file for these certificates, in their order. A user ID given twice gets a line for
 // each in both keys; the import sets the values line by line, so the last certificate wins, as
@@ -49,6 +55,7 @@ bool IsRegValueName(std::string_view userId);
 // letter case only, which the registry takes for one value name). Throws a framework exception
 // when a user ID fails IsRegValueName: such a name would end its line, and what follows would be
 // read as lines of the file.
-std::string MakeRegFile(const std::vector<RegCertificate>& certificates);
+std::string MakeRegFile(const std::vector<RegCertificate>& certificates,
+                        LeadBytePredicate isLeadByte = nullptr);
 
 } // namespace exchange

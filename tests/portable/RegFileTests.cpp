@@ -68,4 +68,33 @@ TEST(RegFile, LineBreaksAndZeroBytesAreNoValueNames) {
     EXPECT_TRUE(exchange::IsRegValueName("a b\t\x1a\xff"));
 }
 
+// Shift-JIS, as code page 932 has it: the first bytes of its double-byte characters.
+bool ShiftJisLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+TEST(RegFile, SecondBytesOfDoubleByteCharactersAreNoEscapes) {
+    const struct {
+        std::string userId;
+        std::string written;
+    } cases[] = {
+        {"\x95\x5c", "\"\x95\x5c\""},         // one character whose second byte is 0x5C
+        {"\x95\x5c\\", "\"\x95\x5c\\\\\""},   // then a real backslash
+        {"a\\\x95\x40", "\"a\\\\\x95\x40\""}, // a real backslash, then a character
+        {"\xe9\x5c", "\"\xe9\x5c\""},         // 0xE9 starts a character in this code page
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(exchange::IsRegValueName(c.userId, ShiftJisLeadByte)) << c.userId;
+        EXPECT_EQ(kHead + c.written + "=hex:01\r\n" + kCookies + c.written + "=hex:02\r\n",
+                  MakeRegFile({{c.userId, KeyBytes("\x01"), KeyBytes("\x02")}}, ShiftJisLeadByte))
+            << c.userId;
+    }
+    // A first byte alone, or before a quote or a control character, would swallow what follows.
+    for (const std::string& userId : {"a\x95"s, "\x81\"x"s, "\x81\tx"s}) {
+        EXPECT_TRUE(exchange::IsRegValueName(userId)) << userId;
+        EXPECT_FALSE(exchange::IsRegValueName(userId, ShiftJisLeadByte)) << userId;
+        EXPECT_THROW(MakeRegFile({{userId, {}, {}}}, ShiftJisLeadByte), fw::CFrameworkException);
+    }
+}
+
 } // namespace
