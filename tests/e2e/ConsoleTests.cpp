@@ -27,12 +27,18 @@ struct Outcome {
     std::string err;
 };
 
-// One argument as the C runtime splits a command line: quoted, with the backslashes before a
-// quote doubled.
+// One argument as the C runtime splits a command line in the ANSI code page: quoted, with the
+// backslashes before a quote doubled.
 std::string Quote(const std::string& arg) {
     std::string quoted = "\"";
     std::size_t backslashes = 0;
-    for (char c : arg) {
+    for (std::size_t i = 0; i < arg.size(); ++i) {
+        const char c = arg[i];
+        if (::IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < arg.size()) {
+            quoted.append(arg, i++, 2); // a double-byte character: its second byte is no escape
+            backslashes = 0;
+            continue;
+        }
         if (c == '"') {
             quoted.append(backslashes + 1, '\\');
         }
@@ -140,6 +146,7 @@ class ConsoleTest : public PrefixStoreTest {
     }
 
     std::string File(const std::string& name) const { return m_folder.File(name); }
+    const TempFolder& Folder() const { return m_folder; }
 
     Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
                 const std::string& outputPath = "") {
@@ -717,6 +724,46 @@ TEST_F(SecondMachineRollOut, RegImportStoresEveryCertificateByteForByte) {
     std::sort(names.begin(), names.end());
     std::sort(expectedNames.begin(), expectedNames.end());
     EXPECT_EQ(expectedNames, names);
+}
+
+// Runs in a prefix whose ANSI code page is Japanese (932), where the second byte of a character
+// can be the backslash's byte: 0x95 0x5C is U+8868, 0x83 0x5C is U+30BD. Exported, turned into a
+// .reg file and imported with the system's reg import, both come back as the same bytes.
+class JapaneseMachineRollOut : public ConsoleTest {};
+
+TEST_F(JapaneseMachineRollOut, DoubleByteUserIdsComeBackThroughRegImport) {
+    ASSERT_EQ(932u, ::GetACP()) << "not a Japanese machine";
+    const std::vector<std::string> userIds = {"\x95\x5c", "\x83\x5c\\x", "a\\b"};
+    std::vector<std::string> args = {"reg"};
+    for (const std::string& userId : userIds) {
+        SeedValue(kUsersKey, userId, Md5Key("user key " + userId));
+        SeedValue(kCookiesKey, userId, Md5Key("cookie " + userId));
+        args.push_back(File(std::to_string(args.size()) + ".crt"));
+        Outcome exported = Run({"export", userId, args.back()});
+        ASSERT_EQ(0u, exported.exitCode) << exported.err;
+    }
+    args.insert(args.end(), {"-o", File("roll-out.reg")});
+    Outcome written = Run(args);
+    ASSERT_EQ(0u, written.exitCode) << written.err;
+    DeleteStore();
+
+    char system[MAX_PATH + 1] = {};
+    ::GetSystemDirectoryA(system, sizeof system);
+    Outcome imported = RunProcess(std::string(system) + "\\reg.exe",
+                                  {"import", File("roll-out.reg"), "/reg:32"}, "", Folder());
+    ASSERT_EQ(0u, imported.exitCode) << imported.err;
+    std::vector<std::string> names = EnumeratedNames(kUsersKey);
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = userIds;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, names);
+    for (const std::string& userId : userIds) {
+        std::string userKey, cookieKey;
+        EXPECT_TRUE(ReadValue(kUsersKey, userId, userKey));
+        EXPECT_EQ(Md5Key("user key " + userId), userKey);
+        EXPECT_TRUE(ReadValue(kCookiesKey, userId, cookieKey));
+        EXPECT_EQ(Md5Key("cookie " + userId), cookieKey);
+    }
 }
 
 } // namespace

@@ -12,7 +12,8 @@ namespace e2e {
 bool RunningUnderWine();
 
 // This process's WINEPREFIX, and the build tree's private prefix it must equal before the driver
-// may touch a registry: the first machine's, or the second machine's when WINEPREFIX names that.
+// may touch a registry: the first machine's, or the second or the Japanese machine's when
+// WINEPREFIX names one of those.
 std::string WinePrefix();
 std::string ExpectedWinePrefix();
 

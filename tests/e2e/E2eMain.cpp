@@ -41,8 +41,12 @@ std::string WinePrefix() {
 }
 
 std::string ExpectedWinePrefix() {
-    return WinePrefix() == WARDKEEP_E2E_SECOND_WINEPREFIX ? WARDKEEP_E2E_SECOND_WINEPREFIX
-                                                          : WARDKEEP_E2E_WINEPREFIX;
+    for (const char* prefix : {WARDKEEP_E2E_SECOND_WINEPREFIX, WARDKEEP_E2E_JAPANESE_WINEPREFIX}) {
+        if (WinePrefix() == prefix) {
+            return prefix;
+        }
+    }
+    return WARDKEEP_E2E_WINEPREFIX;
 }
 
 std::string ProgramPath() {
