@@ -135,6 +135,13 @@ std::string ConsoleProgramPath() {
     return program.substr(0, program.find_last_of('\\') + 1) + "wardkeepc.exe";
 }
 
+// A certificate as the tests seed it and expect it back.
+struct RolledOut {
+    std::string userId;
+    std::string userKey;
+    std::string cookieKey;
+};
+
 class ConsoleTest : public PrefixStoreTest {
   protected:
     void SetUp() override {
@@ -147,6 +154,19 @@ class ConsoleTest : public PrefixStoreTest {
 
     std::string File(const std::string& name) const { return m_folder.File(name); }
     const TempFolder& Folder() const { return m_folder; }
+
+    // Seeds the certificates and exports each with wardkeepc into a file of its own, "<n>.crt".
+    std::vector<std::string> SeedAndExport(const std::vector<RolledOut>& certificates) {
+        std::vector<std::string> files;
+        for (const RolledOut& certificate : certificates) {
+            SeedValue(kUsersKey, certificate.userId, certificate.userKey);
+            SeedValue(kCookiesKey, certificate.userId, certificate.cookieKey);
+            files.push_back(File(std::to_string(files.size()) + ".crt"));
+            Outcome exported = Run({"export", certificate.userId, files.back()});
+            EXPECT_EQ(0u, exported.exitCode) << exported.err;
+        }
+        return files;
+    }
 
     Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
                 const std::string& outputPath = "") {
@@ -631,25 +651,47 @@ INSTANTIATE_TEST_SUITE_P(Console, ConsoleImportTest, testing::ValuesIn(ImportCas
 
 // ---- Roll-out to many machines -------------------------------------------------------------
 
-struct RolledOut {
-    std::string userId;
-    std::string userKey;
-    std::string cookieKey;
-};
+// A certificate for each user ID, with keys of its own.
+std::vector<RolledOut> CertificatesOf(std::initializer_list<const char*> userIds) {
+    std::vector<RolledOut> certificates;
+    for (const char* userId : userIds) {
+        certificates.push_back({userId, Md5Key(std::string("user key ") + userId),
+                                Md5Key(std::string("cookie ") + userId)});
+    }
+    return certificates;
+}
 
 // Certificates whose user IDs need care in a .reg file: escaped characters, a letter of the ANSI
 // code page beyond ASCII, the unnamed value.
 const std::vector<RolledOut>& RolledOutCertificates() {
-    static const std::vector<RolledOut> certificates = [] {
-        std::vector<RolledOut> list;
-        for (const char* userId :
-             {"plain.user", "back\\slash", "say \"hi\"", "Ren\xe9", "", "ends\\"}) {
-            list.push_back({userId, Md5Key(std::string("user key ") + userId),
-                            Md5Key(std::string("cookie ") + userId)});
-        }
-        return list;
-    }();
+    static const std::vector<RolledOut> certificates =
+        CertificatesOf({"plain.user", "back\\slash", "say \"hi\"", "Ren\xe9", "", "ends\\"});
     return certificates;
+}
+
+// Imports `file` with the system's own reg.exe into the registry's 32-bit view.
+Outcome RegImport(const std::string& file, const TempFolder& folder) {
+    char system[MAX_PATH + 1] = {};
+    ::GetSystemDirectoryA(system, sizeof system);
+    return RunProcess(std::string(system) + "\\reg.exe", {"import", file, "/reg:32"}, "", folder);
+}
+
+// The store holds these certificates, byte for byte, in the 32-bit view only, and nothing else.
+void ExpectStoreHoldsExactly(const std::vector<RolledOut>& certificates) {
+    std::vector<std::string> expectedNames;
+    for (const RolledOut& certificate : certificates) {
+        std::string userKey, cookieKey;
+        EXPECT_TRUE(ReadValue(kUsersKey, certificate.userId, userKey)) << certificate.userId;
+        EXPECT_EQ(certificate.userKey, userKey) << certificate.userId;
+        EXPECT_TRUE(ReadValue(kCookiesKey, certificate.userId, cookieKey)) << certificate.userId;
+        EXPECT_EQ(certificate.cookieKey, cookieKey) << certificate.userId;
+        EXPECT_FALSE(ValueExists(kUsersKey, certificate.userId, kOtherView)) << certificate.userId;
+        expectedNames.push_back(certificate.userId);
+    }
+    std::vector<std::string> names = EnumeratedNames(kUsersKey);
+    std::sort(names.begin(), names.end());
+    std::sort(expectedNames.begin(), expectedNames.end());
+    EXPECT_EQ(expectedNames, names);
 }
 
 // The .reg file that the first machine makes and the second machine imports.
@@ -659,14 +701,7 @@ std::string RollOutFilePath() {
 }
 
 TEST_F(ConsoleTest, RegTurnsExportedCertificatesIntoOneRegFileOrNothing) {
-    std::vector<std::string> files;
-    for (const RolledOut& certificate : RolledOutCertificates()) {
-        SeedValue(kUsersKey, certificate.userId, certificate.userKey);
-        SeedValue(kCookiesKey, certificate.userId, certificate.cookieKey);
-        files.push_back(File(std::to_string(files.size()) + ".crt"));
-        Outcome exported = Run({"export", certificate.userId, files.back()});
-        ASSERT_EQ(0u, exported.exitCode) << exported.err;
-    }
+    std::vector<std::string> files = SeedAndExport(RolledOutCertificates());
     ASSERT_FALSE(ExchangeFilePath().empty()) << "usage: wardkeep_e2e <wardkeep.exe> <file>";
     const std::string out = RollOutFilePath();
     ::DeleteFileA(out.c_str());
@@ -704,26 +739,10 @@ class SecondMachineRollOut : public PrefixStoreTest {};
 TEST_F(SecondMachineRollOut, RegImportStoresEveryCertificateByteForByte) {
     ASSERT_EQ(0u, FileBytes(RollOutFilePath()).find("Windows Registry Editor"))
         << "no .reg file from the first machine";
-    char system[MAX_PATH + 1] = {};
-    ::GetSystemDirectoryA(system, sizeof system);
     TempFolder folder;
-    Outcome imported = RunProcess(std::string(system) + "\\reg.exe",
-                                  {"import", RollOutFilePath(), "/reg:32"}, "", folder);
+    Outcome imported = RegImport(RollOutFilePath(), folder);
     ASSERT_EQ(0u, imported.exitCode) << imported.err;
-    std::vector<std::string> expectedNames;
-    for (const RolledOut& certificate : RolledOutCertificates()) {
-        std::string userKey, cookieKey;
-        EXPECT_TRUE(ReadValue(kUsersKey, certificate.userId, userKey)) << certificate.userId;
-        EXPECT_EQ(certificate.userKey, userKey) << certificate.userId;
-        EXPECT_TRUE(ReadValue(kCookiesKey, certificate.userId, cookieKey)) << certificate.userId;
-        EXPECT_EQ(certificate.cookieKey, cookieKey) << certificate.userId;
-        EXPECT_FALSE(ValueExists(kUsersKey, certificate.userId, kOtherView)) << certificate.userId;
-        expectedNames.push_back(certificate.userId);
-    }
-    std::vector<std::string> names = EnumeratedNames(kUsersKey);
-    std::sort(names.begin(), names.end());
-    std::sort(expectedNames.begin(), expectedNames.end());
-    EXPECT_EQ(expectedNames, names);
+    ExpectStoreHoldsExactly(RolledOutCertificates());
 }
 
 // Runs in a prefix whose ANSI code page is Japanese (932), where the second byte of a character
@@ -733,37 +752,18 @@ class JapaneseMachineRollOut : public ConsoleTest {};
 
 TEST_F(JapaneseMachineRollOut, DoubleByteUserIdsComeBackThroughRegImport) {
     ASSERT_EQ(932u, ::GetACP()) << "not a Japanese machine";
-    const std::vector<std::string> userIds = {"\x95\x5c", "\x83\x5c\\x", "a\\b"};
+    const std::vector<RolledOut> certificates = CertificatesOf({"\x95\x5c", "\x83\x5c\\x", "a\\b"});
     std::vector<std::string> args = {"reg"};
-    for (const std::string& userId : userIds) {
-        SeedValue(kUsersKey, userId, Md5Key("user key " + userId));
-        SeedValue(kCookiesKey, userId, Md5Key("cookie " + userId));
-        args.push_back(File(std::to_string(args.size()) + ".crt"));
-        Outcome exported = Run({"export", userId, args.back()});
-        ASSERT_EQ(0u, exported.exitCode) << exported.err;
+    for (const std::string& file : SeedAndExport(certificates)) {
+        args.push_back(file);
     }
     args.insert(args.end(), {"-o", File("roll-out.reg")});
     Outcome written = Run(args);
     ASSERT_EQ(0u, written.exitCode) << written.err;
     DeleteStore();
-
-    char system[MAX_PATH + 1] = {};
-    ::GetSystemDirectoryA(system, sizeof system);
-    Outcome imported = RunProcess(std::string(system) + "\\reg.exe",
-                                  {"import", File("roll-out.reg"), "/reg:32"}, "", Folder());
+    Outcome imported = RegImport(File("roll-out.reg"), Folder());
     ASSERT_EQ(0u, imported.exitCode) << imported.err;
-    std::vector<std::string> names = EnumeratedNames(kUsersKey);
-    std::sort(names.begin(), names.end());
-    std::vector<std::string> expected = userIds;
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, names);
-    for (const std::string& userId : userIds) {
-        std::string userKey, cookieKey;
-        EXPECT_TRUE(ReadValue(kUsersKey, userId, userKey));
-        EXPECT_EQ(Md5Key("user key " + userId), userKey);
-        EXPECT_TRUE(ReadValue(kCookiesKey, userId, cookieKey));
-        EXPECT_EQ(Md5Key("cookie " + userId), cookieKey);
-    }
+    ExpectStoreHoldsExactly(certificates);
 }
 
 } // namespace
