@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Wardkeep needs on Debian 12, skipping the packages
 # that are already there. Needs root when something is missing.
+#   scripts/setup.sh [PACKAGE FILE]...   also a package that a script needs, known by a file of it
 set -euo pipefail
 
 missing=()
@@ -24,6 +25,10 @@ need nsis /usr/bin/makensis
 # The native build of the portable code, under the sanitizers.
 need clang /usr/bin/clang++
 need libclang-rt-14-dev /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.asan-x86_64.a
+while [ $# -ge 2 ]; do
+    need "$1" "$2"
+    shift 2
+done
 
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
