@@ -3,8 +3,6 @@
 
 #include "Win32.h"
 
-#include <bcrypt.h>
-
 namespace fw {
 
 // Owns a handle and closes it once. Traits give the invalid value and the close call, because
@@ -64,15 +62,8 @@ struct ImageListTraits {
     static void Close(HIMAGELIST h) { ::ImageList_Destroy(h); }
 };
 
-struct AlgorithmProviderTraits {
-    using Handle = BCRYPT_ALG_HANDLE;
-    static BCRYPT_ALG_HANDLE Invalid() { return nullptr; }
-    static void Close(BCRYPT_ALG_HANDLE h) { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-
 using UniqueHKey = UniqueHandleOf<RegistryKeyTraits>;
 using UniqueFileHandle = UniqueHandleOf<FileHandleTraits>;
 using UniqueImageList = UniqueHandleOf<ImageListTraits>;
-using UniqueAlgorithmProvider = UniqueHandleOf<AlgorithmProviderTraits>;
 
 } // namespace fw

@@ -1,5 +1,7 @@
 #include "Seams.h"
 
+#include "SystemLibrary.h"
+
 #include <htmlhelp.h>
 
 namespace fw {
@@ -9,25 +11,9 @@ int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT t
     return ::MessageBoxA(owner, text, caption, type);
 }
 
-// A function of a system DLL that the program needs only for some commands, loaded on first use
-// rather than at start: comdlg32 alone would add tens of milliseconds to every start under Wine,
-// and a missing hhctrl.ocx must not stop the program from starting (help then fails like a
-// missing help file). The DLL comes from the system directory only: the program runs elevated,
-// and a DLL of that name placed next to it must never run with administrator rights. Null when
-// the DLL or the function is missing.
-template <class Function> Function SystemFunction(const char* library, const char* name) {
-    HMODULE module = ::LoadLibraryExA(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module == nullptr) {
-        return nullptr;
-    }
-    FARPROC function = ::GetProcAddress(module, name);
-    if (function == nullptr) {
-        ::FreeLibrary(module);
-        return nullptr;
-    }
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(function));
-}
-
+// hhctrl.ocx and comdlg32 are loaded on first use rather than at start: comdlg32 alone would add
+// tens of milliseconds to every start under Wine, and a missing hhctrl.ocx must not stop the
+// program from starting (help then fails like a missing help file).
 HWND PlatformHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data) {
     using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
     static HtmlHelpAFn htmlHelpA = nullptr;

@@ -1,8 +1,15 @@
 // The program's entry point: starts the framework and runs the application object.
 #include "App.h"
 #include "Exceptions.h"
+#include "SystemLibrary.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything loads a DLL by name: the program runs elevated.
+    if (!fw::ProtectDllSearch()) {
+        fw::FrameworkMessageBox("The system refused to restrict where DLLs are loaded from.",
+                                MB_OK | MB_ICONHAND);
+        return 1;
+    }
     fw::InitFramework();
     fw::CWinApp* app = fw::CWinApp::Current();
     try {
