@@ -15,7 +15,7 @@ enum ExitCode : int {
     kUsageError = 2, // said on standard error
 };
 
-// Runs the command line without the program's own name.
-int Run(const std::vector<std::string>& args, ConsoleIo& io);
+// Runs the command line, as typed (UTF-16), without the program's own name.
+int Run(const std::vector<std::wstring>& args, ConsoleIo& io);
 
 } // namespace console

@@ -2,6 +2,7 @@
 
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
+#include "framework/Text.h"
 
 namespace console {
 
@@ -9,27 +10,115 @@ namespace {
 
 constexpr DWORD kChunk = 4096;
 
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return ::GetConsoleMode(handle, &mode) != FALSE;
+}
+
 // Whether every byte was written.
-bool WriteAll(HANDLE handle, const std::string& text) {
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
+bool WriteAll(HANDLE handle, const char* data, std::size_t size) {
+    while (size > 0) {
         DWORD written = 0;
-        DWORD chunk = left < kChunk ? static_cast<DWORD>(left) : kChunk;
+        DWORD chunk = size < kChunk ? static_cast<DWORD>(size) : kChunk;
         if (!::WriteFile(handle, data, chunk, &written, nullptr) || written == 0) {
             return false;
         }
         data += written;
-        left -= written;
+        size -= written;
+    }
+    return true;
+}
+
+bool WriteConsoleText(HANDLE console, std::wstring_view text) {
+    while (!text.empty()) {
+        DWORD written = 0;
+        DWORD chunk = text.size() < kChunk ? static_cast<DWORD>(text.size()) : kChunk;
+        if (!::WriteConsoleW(console, text.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        text.remove_prefix(written);
     }
     return true;
 }
 
 // The console's own input and output, whatever the standard streams are redirected to.
-fw::UniqueFileHandle OpenConsole(const char* name) {
-    return fw::UniqueFileHandle(::CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+fw::UniqueFileHandle OpenConsole(const wchar_t* name) {
+    return fw::UniqueFileHandle(::CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                               OPEN_EXISTING, 0, nullptr));
+}
+
+// Judges a line: too long, not taken, or given.
+Answer Judged(fw::Secret line, bool tooLong, std::size_t maxBytes) {
+    Answer answer;
+    if (tooLong || line.Size() > maxBytes) {
+        answer.status = Answer::Status::TooLong;
+    } else if (line.Get().find('\0') != std::string_view::npos) {
+        answer.status = Answer::Status::NotInCodePage;
+    } else {
+        answer.status = Answer::Status::Given;
+        answer.text = std::move(line);
+    }
+    return answer;
+}
+
+// A line typed on console input `input`, as characters, converted to the ANSI code page.
+Answer ReadConsoleLine(HANDLE input, std::size_t maxBytes) {
+    fw::WideSecret line;
+    fw::WideSecret chunk;
+    chunk.Resize(256);
+    bool any = false;
+    bool tooLong = false;
+    for (bool ended = false; !ended;) {
+        DWORD got = 0;
+        if (!::ReadConsoleW(input, chunk.Buffer(), static_cast<DWORD>(chunk.Size()), &got,
+                            nullptr) ||
+            got == 0) {
+            break;
+        }
+        any = true;
+        std::wstring_view text(chunk.Data(), got);
+        if (std::size_t lineFeed = text.find(L'\n'); lineFeed != std::wstring_view::npos) {
+            text = text.substr(0, lineFeed);
+            ended = true;
+        }
+        // Every character takes a byte at least: more characters than bytes is too long.
+        if (line.Size() + text.size() > maxBytes + 1) {
+            tooLong = true;
+        } else {
+            line.Append(text);
+        }
+    }
+    chunk.Clear();
+    if (!any) {
+        return Answer();
+    }
+    if (!line.Empty() && line.Get().back() == L'\r') {
+        line.Resize(line.Size() - 1);
+    }
+    fw::Secret ansi;
+    if (!tooLong && !fw::ToAnsi(line.Get(), ansi)) {
+        Answer answer;
+        answer.status = Answer::Status::NotInCodePage;
+        return answer;
+    }
+    return Judged(std::move(ansi), tooLong, maxBytes);
+}
+
+// Reads a line from console input `input` without echo, if `secret`, and ends the line on the
+// console, since the Enter is not echoed either.
+Answer ReadConsoleLineQuietly(HANDLE input, HANDLE output, bool secret, std::size_t maxBytes) {
+    DWORD mode = 0;
+    ::GetConsoleMode(input, &mode);
+    if (secret) {
+        ::SetConsoleMode(input, (mode & ~DWORD{ENABLE_ECHO_INPUT}) | ENABLE_LINE_INPUT);
+    }
+    Answer answer = ReadConsoleLine(input, maxBytes);
+    if (secret) {
+        ::SetConsoleMode(input, mode);
+        WriteConsoleText(output, L"\r\n");
+    }
+    return answer;
 }
 
 } // namespace
@@ -38,98 +127,106 @@ ConsoleIo::ConsoleIo()
     : m_out(::GetStdHandle(STD_OUTPUT_HANDLE)), m_err(::GetStdHandle(STD_ERROR_HANDLE)),
       m_in(::GetStdHandle(STD_INPUT_HANDLE)) {}
 
-bool ConsoleIo::Out(const std::string& text) {
-    return WriteAll(m_out, text);
+ConsoleIo::~ConsoleIo() = default;
+
+bool ConsoleIo::Write(HANDLE handle, std::wstring_view text) {
+    if (IsConsole(handle)) {
+        return WriteConsoleText(handle, text);
+    }
+    // A message: a character the code page lacks (in a file name) is shown as "?".
+    int length = static_cast<int>(text.size());
+    int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string ansi(bytes > 0 ? static_cast<std::size_t>(bytes) : 0, '\0');
+    if (bytes > 0) {
+        ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, &ansi[0], bytes, nullptr, nullptr);
+    }
+    return WriteAll(handle, ansi.data(), ansi.size());
 }
 
-void ConsoleIo::Error(const std::string& text) {
-    std::string line = "wardkeepc: " + text;
-    for (char& c : line) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
+bool ConsoleIo::Out(std::string_view text) {
+    if (IsConsole(m_out)) {
+        return WriteConsoleText(m_out, fw::FromAnsi(text));
+    }
+    return WriteAll(m_out, text.data(), text.size());
+}
+
+bool ConsoleIo::Out(std::wstring_view text) {
+    return Write(m_out, text);
+}
+
+void ConsoleIo::Error(std::wstring_view text) {
+    std::wstring line = L"wardkeepc: " + std::wstring(text);
+    for (wchar_t& c : line) {
+        if (c == L'\n' || c == L'\r') {
+            c = L' ';
         }
     }
-    WriteAll(m_err, line + "\r\n");
+    Write(m_err, line + L"\r\n");
 }
 
-bool ConsoleIo::ReadByte(HANDLE handle, bool buffered, char& byte) {
-    if (!buffered) {
-        DWORD got = 0;
-        return ::ReadFile(handle, &byte, 1, &got, nullptr) && got == 1;
-    }
-    if (m_next == m_buffer.size()) {
-        m_buffer.resize(kChunk);
-        DWORD got = 0;
-        if (!::ReadFile(handle, &m_buffer[0], kChunk, &got, nullptr) || got == 0) {
-            m_buffer.clear();
-            m_next = 0;
-            return false;
-        }
-        m_buffer.resize(got);
-        m_next = 0;
-    }
-    byte = m_buffer[m_next++];
-    return true;
+void ConsoleIo::Error(std::string_view text) {
+    Error(fw::FromAnsi(text));
 }
 
-std::optional<std::string> ConsoleIo::ReadLine(HANDLE handle, bool buffered, std::size_t maxChars,
-                                               bool& tooLong) {
-    std::string line; // at most one character past the limit
-    std::size_t length = 0;
+Answer ConsoleIo::ReadByteLine(std::size_t maxBytes) {
+    fw::Secret line; // at most one byte past the limit
     bool any = false;
-    char byte = 0;
-    while (ReadByte(handle, buffered, byte)) {
+    bool tooLong = false;
+    for (;;) {
+        if (m_next == m_buffer.Size()) {
+            m_buffer.Clear();
+            m_buffer.Resize(kChunk);
+            DWORD got = 0;
+            if (!::ReadFile(m_in, m_buffer.Buffer(), kChunk, &got, nullptr) || got == 0) {
+                m_buffer.Clear();
+                m_next = 0;
+                break;
+            }
+            m_buffer.Resize(got);
+            m_next = 0;
+        }
         any = true;
+        char byte = m_buffer.Data()[m_next++];
         if (byte == '\n') {
             break;
         }
-        ++length;
-        if (line.size() <= maxChars) {
-            line += byte;
+        if (line.Size() <= maxBytes) {
+            line.Append(byte);
+        } else {
+            tooLong = true;
         }
     }
     if (!any) {
-        return std::nullopt;
+        return Answer();
     }
-    if (length == line.size() && !line.empty() && line.back() == '\r') {
-        line.pop_back();
-        --length;
+    // A CR before the line end is dropped only when the whole line was kept.
+    if (!tooLong && !line.Empty() && line.Get().back() == '\r') {
+        line.Resize(line.Size() - 1);
     }
-    tooLong = length > maxChars;
-    if (tooLong) {
-        line.clear();
-    }
-    return line;
+    return Judged(std::move(line), tooLong, maxBytes);
 }
 
-std::optional<std::string> ConsoleIo::ReadInputLine(std::size_t maxChars, bool& tooLong) {
-    return ReadLine(m_in, true, maxChars, tooLong);
+Answer ConsoleIo::ReadInputLine(std::size_t maxBytes) {
+    if (!IsConsole(m_in)) {
+        return ReadByteLine(maxBytes);
+    }
+    fw::UniqueFileHandle output = OpenConsole(L"CONOUT$");
+    return ReadConsoleLineQuietly(m_in, output.Get(), true, maxBytes);
 }
 
 bool ConsoleIo::HasConsole() const {
-    fw::UniqueFileHandle input = OpenConsole("CONIN$");
-    DWORD mode = 0;
-    return input && ::GetConsoleMode(input.Get(), &mode);
+    fw::UniqueFileHandle input = OpenConsole(L"CONIN$");
+    return input && IsConsole(input.Get());
 }
 
-std::optional<std::string> ConsoleIo::Ask(const std::string& prompt, bool secret,
-                                          std::size_t maxChars, bool& tooLong) {
-    fw::UniqueFileHandle input = OpenConsole("CONIN$");
-    fw::UniqueFileHandle output = OpenConsole("CONOUT$");
-    DWORD mode = 0;
-    if (!input || !output || !::GetConsoleMode(input.Get(), &mode)) {
-        return std::nullopt;
+Answer ConsoleIo::Ask(std::string_view prompt, bool secret, std::size_t maxBytes) {
+    fw::UniqueFileHandle input = OpenConsole(L"CONIN$");
+    fw::UniqueFileHandle output = OpenConsole(L"CONOUT$");
+    if (!input || !output || !IsConsole(input.Get())) {
+        return Answer();
     }
-    WriteAll(output.Get(), prompt);
-    if (secret) {
-        ::SetConsoleMode(input.Get(), (mode & ~DWORD{ENABLE_ECHO_INPUT}) | ENABLE_LINE_INPUT);
-    }
-    std::optional<std::string> answer = ReadLine(input.Get(), false, maxChars, tooLong);
-    if (secret) {
-        ::SetConsoleMode(input.Get(), mode);
-        WriteAll(output.Get(), "\r\n"); // the Enter was not echoed either
-    }
-    return answer;
+    WriteConsoleText(output.Get(), fw::FromAnsi(prompt));
+    return ReadConsoleLineQuietly(input.Get(), output.Get(), secret, maxBytes);
 }
 
 void ConsoleIo::OnException(const std::exception& e) noexcept {
@@ -137,7 +234,7 @@ void ConsoleIo::OnException(const std::exception& e) noexcept {
     char text[255];
     fw::GetErrorMessage(e, text, sizeof text);
     try {
-        Error(text[0] != '\0' ? text : "The operation failed unexpectedly.");
+        Error(std::string_view(text[0] != '\0' ? text : "The operation failed unexpectedly."));
     } catch (...) {
         // Out of memory while reporting: the fixed text needs no allocation.
         static const char kOutOfMemory[] = "wardkeepc: Out of memory.\r\n";

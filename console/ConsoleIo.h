@@ -1,37 +1,59 @@
 // The console program's standard streams and console: what it prints, what it reads for
 // scripts, and what it asks the person at the keyboard. It is also the reporter the store and the
 // exchange run on behalf of, so their messages and exceptions go to standard error.
+//
+// Text that a person types on the console arrives as UTF-16 and is taken in the ANSI code page
+// only if every character has its exact equivalent there. Text written to a console window is
+// written as characters; written to a pipe or a file, data (user IDs, .reg text) stays the bytes
+// the store holds, and messages are written in the ANSI code page.
 #pragma once
 
 #include "framework/Reporter.h"
+#include "framework/Secret.h"
 #include "framework/Win32.h"
 
-#include <optional>
 #include <string>
+#include <string_view>
 
 namespace console {
+
+// A line read from standard input or typed on the console.
+struct Answer {
+    enum class Status {
+        Given,         // `text` holds it, without its line end
+        Ended,         // the input ended, or the console could not be read
+        TooLong,       // more than the limit; not kept
+        NotInCodePage, // a character the ANSI code page does not have, or a zero character
+    };
+    Status status = Status::Ended;
+    fw::Secret text; // wiped when given up
+};
 
 class ConsoleIo final : public fw::IReporter {
   public:
     ConsoleIo();
+    ~ConsoleIo();
+    ConsoleIo(const ConsoleIo&) = delete;
+    ConsoleIo& operator=(const ConsoleIo&) = delete;
 
-    // Writes `text` to standard output as it is, bytes unchanged (line ends included). Returns
-    // whether all of it was written.
-    bool Out(const std::string& text);
+    // Writes data to standard output: bytes in the ANSI code page, unchanged in a pipe or file
+    // (line ends included). Returns whether all of it was written.
+    bool Out(std::string_view text);
+    // Writes a message to standard output.
+    bool Out(std::wstring_view text);
     // Writes "wardkeepc: " and `text` with its line breaks turned into spaces, and a line end.
-    void Error(const std::string& text);
+    void Error(std::wstring_view text);
+    void Error(std::string_view text);
 
-    // The next line of standard input without its LF or CR LF; nothing at the end of the input.
-    // A last line without a line end counts. `tooLong` is set when the line held more than
-    // `maxChars` characters (they are not kept).
-    std::optional<std::string> ReadInputLine(std::size_t maxChars, bool& tooLong);
+    // The next line of standard input, at most `maxBytes` bytes without its LF or CR LF; a last
+    // line without a line end counts. From a pipe or a file the line is taken as bytes of the
+    // ANSI code page; typed on a console, without echo, as characters.
+    Answer ReadInputLine(std::size_t maxBytes);
 
     // Whether a person can be asked: the process has a console to read from.
     bool HasConsole() const;
-    // Asks for a line on the console, echoing `prompt` and, unless `secret`, what is typed.
-    // Nothing when the console cannot be read. The same limit as ReadInputLine applies.
-    std::optional<std::string> Ask(const std::string& prompt, bool secret, std::size_t maxChars,
-                                   bool& tooLong);
+    // Asks for a line on the console, showing `prompt` and, unless `secret`, what is typed.
+    Answer Ask(std::string_view prompt, bool secret, std::size_t maxBytes);
 
     // Whether a message or an exception was reported on the store's or the exchange's behalf.
     bool Reported() const { return m_reported; }
@@ -40,15 +62,14 @@ class ConsoleIo final : public fw::IReporter {
     void ShowMessage(const char* text, const char* caption) override;
 
   private:
-    // Reads one line from `handle` (buffered for standard input), as ReadInputLine.
-    std::optional<std::string> ReadLine(HANDLE handle, bool buffered, std::size_t maxChars,
-                                        bool& tooLong);
-    bool ReadByte(HANDLE handle, bool buffered, char& byte);
+    bool Write(HANDLE handle, std::wstring_view text);
+    // A line of bytes from standard input, read ahead in `m_buffer`.
+    Answer ReadByteLine(std::size_t maxBytes);
 
     HANDLE m_out;
     HANDLE m_err;
     HANDLE m_in;
-    std::string m_buffer; // standard input read ahead
+    fw::Secret m_buffer; // standard input read ahead: may hold passwords
     std::size_t m_next = 0;
     bool m_reported = false;
 };

@@ -1,11 +1,12 @@
 // Entry point of wardkeepc.exe, the console program:
 //   wardkeepc COMMAND [OPTIONS] [ARGUMENTS]      (wardkeepc --help lists the commands)
-// Arguments arrive in the ANSI code page, as the store's value names are kept.
+// Arguments arrive as UTF-16, as typed: a user ID is taken in the ANSI code page only when each of
+// its characters is there exactly, and file names stay UTF-16.
 #include "Commands.h"
 
 #include "framework/SystemLibrary.h"
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
     console::ConsoleIo io;
     // Before anything loads a DLL by name: the program may run elevated.
     if (!fw::ProtectDllSearch()) {
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
         return console::kFailed;
     }
     int result = console::kFailed;
-    io.Guarded([&] { result = console::Run(std::vector<std::string>(argv + 1, argv + argc), io); });
+    io.Guarded(
+        [&] { result = console::Run(std::vector<std::wstring>(argv + 1, argv + argc), io); });
     return result;
 }

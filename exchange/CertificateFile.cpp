@@ -114,10 +114,10 @@ class LineReader {
         }
         EndLine();
         if (m_content.hasUserKeyLine) {
-            m_content.userKey = HexToKey(m_userKeyValue);
+            m_content.userKey = HexToKey(m_userKeyValue.Get());
         }
         if (m_content.hasCookieKeyLine) {
-            m_content.cookieKey = HexToKey(m_cookieKeyValue);
+            m_content.cookieKey = HexToKey(m_cookieKeyValue.Get());
         }
         return std::move(m_content);
     }
@@ -141,6 +141,10 @@ class LineReader {
             // The texts that span the line's earlier pieces and this one.
             std::array<char, 2 * kTailChars> joint;
             std::copy_n(m_tail.data(), m_tailSize, joint.data());
+            struct Wiped {
+                std::array<char, 2 * kTailChars>& text;
+                ~Wiped() { fw::WipeMemory(text.data(), text.size()); }
+            } wiped{joint};
             const std::size_t jointSize = m_tailSize + std::min(size, kTailChars);
             std::copy_n(text, jointSize - m_tailSize, joint.data() + m_tailSize);
             if (m_tailSize > 0) {
@@ -159,10 +163,11 @@ class LineReader {
             }
         }
         const std::uint64_t textEnd = m_lineChars + size;
-        if (m_hasEquals && textEnd > m_valueStart && m_value.size() < kValueChars) {
+        if (m_hasEquals && textEnd > m_valueStart && m_value.Size() < kValueChars) {
             const auto skip =
                 static_cast<std::size_t>(std::max(m_valueStart, m_lineChars) - m_lineChars);
-            m_value.append(text + skip, std::min(size - skip, kValueChars - m_value.size()));
+            m_value.Append(
+                std::string_view(text + skip, std::min(size - skip, kValueChars - m_value.Size())));
         }
         m_lineChars = textEnd;
     }
@@ -178,14 +183,14 @@ class LineReader {
                 if (m_content.userIdTooLong) {
                     m_content.userId.clear();
                 } else {
-                    m_content.userId.assign(m_value);
+                    m_content.userId.assign(m_value.Get());
                 }
             } else if ((m_kinds & kUserKeyLine) != 0) {
                 m_content.hasUserKeyLine = true;
-                m_userKeyValue.assign(m_value);
+                m_userKeyValue = m_value;
             } else {
                 m_content.hasCookieKeyLine = true;
-                m_cookieKeyValue.assign(m_value);
+                m_cookieKeyValue = m_value;
             }
         }
         m_kinds = 0;
@@ -193,14 +198,15 @@ class LineReader {
         m_hasEquals = false;
         m_lineChars = 0;
         m_valueStart = 0;
-        m_value.clear();
+        m_value.Clear();
+        fw::WipeMemory(m_tail.data(), m_tail.size());
         m_tailSize = 0;
     }
 
     CertificateFileContent m_content;
     // The key values are decoded at the end: only the last of each kind counts.
-    std::string m_userKeyValue;
-    std::string m_cookieKeyValue;
+    fw::Secret m_userKeyValue;
+    fw::Secret m_cookieKeyValue;
     bool m_pendingCr = false; // a CR ended the last piece: a line end if an LF follows
     // The current line.
     unsigned m_kinds = 0;     // the key texts found in it so far
@@ -208,20 +214,20 @@ class LineReader {
     bool m_hasEquals = false;
     std::uint64_t m_lineChars = 0;         // characters of its text so far
     std::uint64_t m_valueStart = 0;        // where its value starts: two after its first "="
-    std::string m_value;                   // its value's first kValueChars characters
+    fw::Secret m_value;                    // its value's first kValueChars characters
     std::array<char, kTailChars> m_tail{}; // its last characters, for key texts across pieces
     std::size_t m_tailSize = 0;
 };
 
 } // namespace
 
-std::string KeyToHex(const keys::KeyBytes& key) {
-    std::string hex;
-    hex.reserve(2 * kKeyHexBytes);
+fw::Secret KeyToHex(const keys::KeyBytes& key) {
+    fw::Secret hex;
+    hex.Reserve(2 * kKeyHexBytes);
     for (std::size_t i = 0; i < kKeyHexBytes; ++i) {
         const auto byte = i < key.Size() ? static_cast<unsigned char>(key.Data()[i]) : 0u;
-        hex += kHexDigits[byte >> 4];
-        hex += kHexDigits[byte & 0x0F];
+        hex.Append(kHexDigits[byte >> 4]);
+        hex.Append(kHexDigits[byte & 0x0F]);
     }
     return hex;
 }
@@ -231,47 +237,44 @@ unsigned char HexPairToByte(char high, char low) {
 }
 
 keys::KeyBytes HexToKey(std::string_view value) {
-    std::array<char, kMaxDecodedKeyBytes> bytes;
+    fw::Secret bytes;
     const std::size_t count = std::min(value.size() / 2, kMaxDecodedKeyBytes);
+    bytes.Reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        bytes[i] = static_cast<char>(HexPairToByte(value[2 * i], value[2 * i + 1]));
-        if (bytes[i] == '\0') {
-            return keys::KeyBytes(bytes.data(), i);
-        }
+        bytes.Append(static_cast<char>(HexPairToByte(value[2 * i], value[2 * i + 1])));
     }
-    return keys::KeyBytes(bytes.data(), count);
+    return keys::KeyBytes(bytes.Get()); // cut at the first zero byte
 }
 
 bool WriteCertificateHead(ByteSink& file, std::string_view userId, const keys::KeyBytes& userKey) {
-    const std::string lines[] = {
-        "[Lockwell]\r\n", "Version = 2.0\r\n", "User = " + std::string(userId) + "\r\n",
-        "\r\n",           "[Keys]\r\n",        "UserKey = " + KeyToHex(userKey) + "\r\n"};
-    return std::all_of(std::begin(lines), std::end(lines),
-                       [&file](const std::string& line) { return Write(file, line); });
+    const std::string head = "[Lockwell]\r\nVersion = 2.0\r\nUser = " + std::string(userId) +
+                             "\r\n\r\n[Keys]\r\nUserKey = ";
+    return Write(file, head) && Write(file, KeyToHex(userKey).Get()) && Write(file, "\r\n");
 }
 
 bool WriteCookieKeyLine(ByteSink& file, const keys::KeyBytes& cookieKey) {
-    return Write(file, "CookieKey = " + KeyToHex(cookieKey));
+    return Write(file, "CookieKey = ") && Write(file, KeyToHex(cookieKey).Get());
 }
 
 std::optional<CertificateFileContent> ReadCertificateFile(ByteSource& file) {
-    std::vector<char> chunk(kChunkBytes);
+    fw::Secret chunk; // the file's bytes hold the keys
+    chunk.Resize(kChunkBytes);
     LineReader reader;
     for (;;) {
         std::size_t got = 0;
-        if (!file.Read(chunk.data(), chunk.size(), got)) {
+        if (!file.Read(chunk.Buffer(), chunk.Size(), got)) {
             return std::nullopt;
         }
         if (got == 0) {
             break;
         }
-        got = std::min(got, chunk.size());
-        if (const void* stop = std::memchr(chunk.data(), kEndOfData, got)) {
-            reader.Take(chunk.data(),
-                        static_cast<std::size_t>(static_cast<const char*>(stop) - chunk.data()));
+        got = std::min(got, chunk.Size());
+        if (const void* stop = std::memchr(chunk.Data(), kEndOfData, got)) {
+            reader.Take(chunk.Data(),
+                        static_cast<std::size_t>(static_cast<const char*>(stop) - chunk.Data()));
             break;
         }
-        reader.Take(chunk.data(), got);
+        reader.Take(chunk.Data(), got);
     }
     return reader.Finish();
 }

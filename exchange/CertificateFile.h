@@ -12,6 +12,7 @@
 //     CookieKey = <32 lowercase hex digits>
 #pragma once
 
+#include "framework/Secret.h"
 #include "keys/KeyBytes.h"
 
 #include <cstddef>
@@ -49,7 +50,7 @@ constexpr std::size_t kMaxUserIdChars = 127;
 constexpr std::size_t kMaxDecodedKeyBytes = 127;
 
 // The key's first 16 bytes (zero bytes after its end) as 32 lowercase hex digits.
-std::string KeyToHex(const keys::KeyBytes& key);
+fw::Secret KeyToHex(const keys::KeyBytes& key);
 
 // One byte from two hex digits (either case). A character that is not a hex digit counts as
 // 0xFF: an invalid low digit gives 0xFF, an invalid high digit with a valid low digit d gives

@@ -1,6 +1,7 @@
 #include "CertificateTransfer.h"
 
 #include "ExclusiveFile.h"
+#include "framework/Text.h"
 #include "store/CertificateStore.h"
 
 #include <optional>
@@ -9,22 +10,24 @@ namespace exchange {
 
 namespace {
 
-// Closes the file, which does not hold the whole certificate, and says so.
-ExportResult Failed(ExclusiveFile& file, const std::string& path, const char* what) {
-    ExportResult result{ExportResult::Status::Failed, "The certificate was not exported: \"" +
-                                                          path + "\" " + what + ".\n" +
-                                                          file.Error()};
-    if (file.IsOpen()) {
-        file.Close();
-    }
+// Abandons the file, which does not hold the whole certificate, and says so.
+ExportResult Failed(ExclusiveFile& file, const std::wstring& path, const char* what) {
+    ExportResult result{ExportResult::Status::Failed,
+                        L"The certificate was not exported: " + QuotedPath(path) + L" " +
+                            fw::FromAnsi(what) + L".\n" + fw::FromAnsi(file.Error())};
+    file.Abandon();
     return result;
 }
 
 } // namespace
 
+std::wstring QuotedPath(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
+
 ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
-                               const std::string& path) {
-    ExclusiveFile file(path, ExclusiveFile::Mode::CreateOrEmpty);
+                               const std::wstring& path) {
+    ExclusiveFile file(path, ExclusiveFile::Mode::CreateProtected);
     if (!file.IsOpen()) {
         return Failed(file, path, "could not be created");
     }
@@ -50,7 +53,7 @@ ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userI
     return {};
 }
 
-ImportReading ReadForImport(const std::string& path) {
+ImportReading ReadForImport(const std::wstring& path) {
     ImportReading reading;
     ExclusiveFile file(path, ExclusiveFile::Mode::OpenExisting);
     if (!file.IsOpen()) {
@@ -70,33 +73,33 @@ ImportReading ReadForImport(const std::string& path) {
     return reading;
 }
 
-std::string ImportRefusalText(const std::string& path, const ImportReading& reading) {
-    std::string file = "\"" + path + "\"";
+std::wstring ImportRefusalText(const std::wstring& path, const ImportReading& reading) {
+    std::wstring file = QuotedPath(path);
     switch (reading.status) {
     case ImportReading::Status::Storable:
         break;
     case ImportReading::Status::NotOpened:
-        return file + " could not be opened: " + reading.error;
+        return file + L" could not be opened: " + fw::FromAnsi(reading.error);
     case ImportReading::Status::NotRead:
-        return file + " could not be read: " + reading.error;
+        return file + L" could not be read: " + fw::FromAnsi(reading.error);
     case ImportReading::Status::Refused:
         switch (reading.verdict) {
         case ImportVerdict::Storable:
             break;
         case ImportVerdict::TooFewLines:
-            return file + " is not a certificate file: fewer than three of its lines are "
-                          "\"Version\", \"User\", \"UserKey\" or \"CookieKey\" lines.";
+            return file + L" is not a certificate file: fewer than three of its lines are "
+                          L"\"Version\", \"User\", \"UserKey\" or \"CookieKey\" lines.";
         case ImportVerdict::NoUserKeyLine:
-            return file + " has no \"UserKey\" line.";
+            return file + L" has no \"UserKey\" line.";
         case ImportVerdict::NoCookieKeyLine:
-            return file + " has no \"CookieKey\" line.";
+            return file + L" has no \"CookieKey\" line.";
         case ImportVerdict::UserIdTooLong:
-            return file + " holds a user ID longer than " + std::to_string(kMaxUserIdChars) +
-                   " characters, which could never be listed.";
+            return file + L" holds a user ID longer than " + std::to_wstring(kMaxUserIdChars) +
+                   L" characters, which could never be listed.";
         }
         break;
     }
-    return file + " holds a certificate that can be imported.";
+    return file + L" holds a certificate that can be imported.";
 }
 
 } // namespace exchange

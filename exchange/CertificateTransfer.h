@@ -17,13 +17,14 @@ struct ExportResult {
         Failed,        // the file could not be created or written: `failure` says so
     };
     Status status = Status::Exported;
-    std::string failure;
+    std::wstring failure;
 };
 
-// Writes the certificate of `userId` to `path`, which is created or emptied before the store is
-// read. Exceptions of the store are reported through `reporter`.
+// Writes the certificate of `userId` to `path`, which is created (or protected, then emptied)
+// before the store is read: only SYSTEM, the Administrators and its owner may open it.
+// Exceptions of the store are reported through `reporter`.
 ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
-                               const std::string& path);
+                               const std::wstring& path);
 
 // A certificate file read for import.
 struct ImportReading {
@@ -40,9 +41,12 @@ struct ImportReading {
 };
 
 // Opens `path` for this program alone and reads it whole.
-ImportReading ReadForImport(const std::string& path);
+ImportReading ReadForImport(const std::wstring& path);
 
 // Why an import of `path` stores nothing, for a reading that is not Storable.
-std::string ImportRefusalText(const std::string& path, const ImportReading& reading);
+std::wstring ImportRefusalText(const std::wstring& path, const ImportReading& reading);
+
+// `path` in double quotes, for messages.
+std::wstring QuotedPath(const std::wstring& path);
 
 } // namespace exchange

@@ -2,6 +2,8 @@
 
 #include "framework/SystemError.h"
 
+#include <sddl.h>
+
 #include <limits>
 
 namespace exchange {
@@ -9,20 +11,87 @@ namespace {
 
 constexpr DWORD kLargestTransfer = std::numeric_limits<DWORD>::max();
 
+// Full access for SYSTEM, the Administrators and the file's owner; protected, so that nothing is
+// inherited from the folder (where others may read).
+constexpr wchar_t kKeyFileSecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;OW)";
+
 DWORD TransferSize(std::size_t size) {
     return size < kLargestTransfer ? static_cast<DWORD>(size) : kLargestTransfer;
 }
 
+// A security descriptor made from SDDL text, freed with LocalFree; null if it cannot be made.
+class SecurityDescriptor {
+  public:
+    explicit SecurityDescriptor(const wchar_t* sddl) {
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &m_sd,
+                                                               nullptr);
+    }
+    ~SecurityDescriptor() { ::LocalFree(m_sd); }
+    SecurityDescriptor(const SecurityDescriptor&) = delete;
+    SecurityDescriptor& operator=(const SecurityDescriptor&) = delete;
+    PSECURITY_DESCRIPTOR Get() const { return m_sd; }
+
+  private:
+    PSECURITY_DESCRIPTOR m_sd = nullptr;
+};
+
 } // namespace
 
-ExclusiveFile::ExclusiveFile(const std::string& path, Mode mode) {
-    bool create = mode == Mode::CreateOrEmpty;
-    m_file.Reset(::CreateFileA(path.c_str(), create ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                               0, nullptr, create ? CREATE_ALWAYS : OPEN_EXISTING,
+ExclusiveFile::ExclusiveFile(const std::wstring& path, Mode mode) : m_path(path) {
+    if (mode == Mode::CreateProtected) {
+        CreateProtected(path);
+        return;
+    }
+    m_file.Reset(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file) {
         Failed();
     }
+}
+
+ExclusiveFile::~ExclusiveFile() {
+    Abandon();
+}
+
+void ExclusiveFile::CreateProtected(const std::wstring& path) {
+    SecurityDescriptor security(kKeyFileSecurity);
+    if (security.Get() == nullptr) {
+        Failed("The permissions for a file that holds keys could not be made: ");
+        return;
+    }
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, security.Get(), FALSE};
+    // A new file is created closed; an existing one is only held.
+    fw::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                            &attributes, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
+    if (!file) {
+        Failed();
+        return;
+    }
+    // A device (NUL, a pipe) is no file that others could read later: it is written to.
+    if (::GetLastError() != ERROR_ALREADY_EXISTS || ::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        if (!::SetEndOfFile(file.Get()) && ::GetFileType(file.Get()) == FILE_TYPE_DISK) {
+            Failed();
+            return;
+        }
+        m_file = std::move(file);
+        return;
+    }
+    for (unsigned attempt = 0; attempt < 100 && !m_file; ++attempt) {
+        m_replacement = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(attempt) + L".new";
+        m_file.Reset(::CreateFileW(m_replacement.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                   &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!m_file && ::GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    if (!m_file) {
+        Failed("No file to take its place could be made beside it: ");
+        m_replacement.clear();
+        return;
+    }
+    m_existing = std::move(file);
 }
 
 bool ExclusiveFile::Write(const char* data, std::size_t size) {
@@ -53,12 +122,37 @@ bool ExclusiveFile::Flush() {
 }
 
 bool ExclusiveFile::Close() {
-    return ::CloseHandle(m_file.Release()) || Failed();
+    if (!::CloseHandle(m_file.Release())) {
+        Failed();
+        Abandon();
+        return false;
+    }
+    if (m_replacement.empty()) {
+        return true;
+    }
+    m_existing.Reset();
+    if (!::MoveFileExW(m_replacement.c_str(), m_path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Failed("It could not be replaced: ");
+        Abandon();
+        return false;
+    }
+    m_replacement.clear();
+    return true;
 }
 
-// Keeps the system's text for the current error; returns false.
-bool ExclusiveFile::Failed() {
-    m_error = fw::SystemErrorText(::GetLastError());
+void ExclusiveFile::Abandon() {
+    m_file.Reset();
+    m_existing.Reset();
+    if (!m_replacement.empty()) {
+        ::DeleteFileW(m_replacement.c_str());
+        m_replacement.clear();
+    }
+}
+
+// Keeps `what` and the system's text for the current error; returns false.
+bool ExclusiveFile::Failed(const char* what) {
+    m_error = what + fw::SystemErrorText(::GetLastError());
     return false;
 }
 

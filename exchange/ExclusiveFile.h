@@ -13,12 +13,20 @@ namespace exchange {
 class ExclusiveFile final : public ByteSink, public ByteSource {
   public:
     enum class Mode {
-        CreateOrEmpty, // read and write; an existing file is emptied
-        OpenExisting,  // read only
+        // Read and write a file that will hold keys: only SYSTEM, the Administrators and the
+        // file's owner may open it. A new file is created so. Keys never go into an existing file,
+        // which others may be able to read (or hold open): they go into a new, protected file
+        // beside it, which replaces it when it is closed. Until then the existing file is held
+        // and keeps what it holds; abandoned, it stays as it was.
+        CreateProtected,
+        OpenExisting, // read only
     };
 
     // Opens `path`. When the system refuses, IsOpen() is false and Error() says why.
-    ExclusiveFile(const std::string& path, Mode mode);
+    ExclusiveFile(const std::wstring& path, Mode mode);
+    ~ExclusiveFile();
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
 
     bool IsOpen() const { return m_file.IsValid(); }
     // The system's text for the last failure, such as "Access denied.".
@@ -28,13 +36,23 @@ class ExclusiveFile final : public ByteSink, public ByteSource {
     bool Read(char* buffer, std::size_t capacity, std::size_t& got) override;
     // Hands what was written to the system for the disk; false when that fails.
     bool Flush();
-    // Closes the file; false when that fails. The destructor closes a file still open.
+    // Closes the file, putting what was written in place of a file that existed; false when that
+    // fails (the existing file then stays as it was). The destructor abandons a file still open.
     bool Close();
+    // Closes the file after a failure: a file that existed stays as it was; a new one keeps what
+    // reached it.
+    void Abandon();
 
   private:
-    bool Failed();
+    void CreateProtected(const std::wstring& path);
+    bool Failed(const char* what = "");
 
     fw::UniqueFileHandle m_file;
+    // When `path` existed: it, held so that no other program opens it meanwhile, and the new file
+    // that takes its place.
+    fw::UniqueFileHandle m_existing;
+    std::wstring m_path;
+    std::wstring m_replacement;
     std::string m_error;
 };
 

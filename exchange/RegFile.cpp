@@ -10,37 +10,39 @@ constexpr char kLineEnd[] = "\r\n";
 // The double-byte code pages' second bytes start here, above the quote and the controls.
 constexpr unsigned char kLowestSecondByte = 0x40;
 
-// The value's line, with its line end.
-std::string ValueLine(const std::string& userId, const keys::KeyBytes& key,
-                      LeadBytePredicate isLeadByte) {
-    std::string line;
+// Appends the value's line, with its line end.
+void AppendValueLine(fw::Secret& text, const std::string& userId, const keys::KeyBytes& key,
+                     LeadBytePredicate isLeadByte) {
     if (userId.empty()) {
-        line = "@";
+        text.Append('@');
     } else {
-        line = "\"";
+        text.Append('"');
         for (std::size_t i = 0; i < userId.size(); ++i) {
             const char c = userId[i];
             if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(c))) {
-                line.append(userId, i++, 2); // the character's second byte is never an escape
+                // The character's second byte is never an escape.
+                text.Append(std::string_view(userId).substr(i++, 2));
                 continue;
             }
             if (c == '\\' || c == '"') {
-                line += '\\';
+                text.Append('\\');
             }
-            line += c;
+            text.Append(c);
         }
-        line += '"';
+        text.Append('"');
     }
-    line += "=hex:";
+    text.Append("=hex:");
+    bool first = true;
     for (char c : key.Bytes()) {
         const auto byte = static_cast<unsigned char>(c);
-        if (line.back() != ':') {
-            line += ',';
+        if (!first) {
+            text.Append(',');
         }
-        line += kHexDigits[byte >> 4];
-        line += kHexDigits[byte & 0x0F];
+        first = false;
+        text.Append(kHexDigits[byte >> 4]);
+        text.Append(kHexDigits[byte & 0x0F]);
     }
-    return line + kLineEnd;
+    text.Append(kLineEnd);
 }
 
 } // namespace
@@ -60,8 +62,8 @@ bool IsRegValueName(std::string_view userId, LeadBytePredicate isLeadByte) {
     return true;
 }
 
-std::string MakeRegFile(const std::vector<RegCertificate>& certificates,
-                        LeadBytePredicate isLeadByte) {
+fw::Secret MakeRegFile(const std::vector<RegCertificate>& certificates,
+                       LeadBytePredicate isLeadByte) {
     for (const RegCertificate& certificate : certificates) {
         if (!IsRegValueName(certificate.userId, isLeadByte)) {
             throw fw::CFrameworkException("A user ID with a line break, a zero byte or a broken "
@@ -69,15 +71,15 @@ std::string MakeRegFile(const std::vector<RegCertificate>& certificates,
                                           "file.");
         }
     }
-    std::string text = std::string("Windows Registry Editor Version 5.00") + kLineEnd + kLineEnd +
-                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Users_lkw_20]" + kLineEnd;
+    fw::Secret text;
+    text.Append("Windows Registry Editor Version 5.00\r\n\r\n"
+                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Users_lkw_20]\r\n");
     for (const RegCertificate& certificate : certificates) {
-        text += ValueLine(certificate.userId, certificate.userKey, isLeadByte);
+        AppendValueLine(text, certificate.userId, certificate.userKey, isLeadByte);
     }
-    text += std::string(kLineEnd) + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Cookies_lkw_20]" +
-            kLineEnd;
+    text.Append("\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Cookies_lkw_20]\r\n");
     for (const RegCertificate& certificate : certificates) {
-        text += ValueLine(certificate.userId, certificate.cookieKey, isLeadByte);
+        AppendValueLine(text, certificate.userId, certificate.cookieKey, isLeadByte);
     }
     return text;
 }

@@ -27,6 +27,7 @@
 // 32-bit registry editor (%windir%\SysWOW64\regedit.exe); the 64-bit one writes the 64-bit view.
 #pragma once
 
+#include "framework/Secret.h"
 #include "keys/KeyBytes.h"
 
 #include <string>
@@ -54,8 +55,8 @@ bool IsRegValueName(std::string_view userId, LeadBytePredicate isLeadByte = null
 // importing the certificate files one after the other would (and so for user IDs that differ in
 // letter case only, which the registry takes for one value name). Throws a framework exception
 // when a user ID fails IsRegValueName: such a name would end its line, and what follows would be
-// read as lines of the file.
-std::string MakeRegFile(const std::vector<RegCertificate>& certificates,
-                        LeadBytePredicate isLeadByte = nullptr);
+// read as lines of the file. The text holds the keys: it is wiped when given up.
+fw::Secret MakeRegFile(const std::vector<RegCertificate>& certificates,
+                       LeadBytePredicate isLeadByte = nullptr);
 
 } // namespace exchange

@@ -2,6 +2,7 @@
 
 #include "Dialog.h"
 #include "Seams.h"
+#include "Text.h"
 
 #include <vector>
 
@@ -68,19 +69,44 @@ std::string LoadResourceString(UINT id) {
     return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-int FrameworkMessageBox(const char* text, UINT type, HWND owner) {
+namespace {
+
+// ANSI text as UTF-16 in a buffer of the caller's, or in `longer` when it does not fit.
+const wchar_t* Widened(const char* text, wchar_t* buffer, int chars, std::wstring& longer) {
+    int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, chars);
+    if (length > 0) {
+        return buffer;
+    }
+    longer = FromAnsi(text);
+    return longer.c_str();
+}
+
+} // namespace
+
+int FrameworkMessageBox(const wchar_t* text, UINT type, HWND owner) {
     if ((type & MB_ICONMASK) == 0) {
         type |= MB_ICONEXCLAMATION;
     }
     CWinApp* app = CWinApp::Current();
-    const char* caption = "";
+    wchar_t caption[MAX_PATH] = {};
     if (app != nullptr) {
-        caption = app->Name().c_str();
+        ::MultiByteToWideChar(CP_ACP, 0, app->Name().c_str(), -1, caption, MAX_PATH - 1);
         if (owner == nullptr && app->MainWindow() != nullptr) {
             owner = app->MainWindow()->GetSafeHwnd();
         }
     }
     return CurrentSeams().messageBox(owner, text, caption, type);
+}
+
+int FrameworkMessageBox(const char* text, UINT type, HWND owner) {
+    wchar_t buffer[1024];
+    std::wstring longer;
+    return FrameworkMessageBox(Widened(text, buffer, 1024, longer), type, owner);
+}
+
+int AnsiMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    return CurrentSeams().messageBox(owner, FromAnsi(text).c_str(), FromAnsi(caption).c_str(),
+                                     type);
 }
 
 void InitFramework() {

@@ -46,8 +46,13 @@ std::string LoadResourceString(UINT id);
 
 // The framework message box: caption is the application's name; owner is `owner`, the window the
 // user is working in, or the main window when that is null; a style that names no icon gets the
-// exclamation icon.
+// exclamation icon. Text in the ANSI code page is shown as its characters; a text of up to 1,023
+// characters is shown without allocating memory.
 int FrameworkMessageBox(const char* text, UINT type = MB_OK, HWND owner = nullptr);
+int FrameworkMessageBox(const wchar_t* text, UINT type = MB_OK, HWND owner = nullptr);
+
+// A message box with `text` and `caption` in the ANSI code page.
+int AnsiMessageBox(HWND owner, const char* text, const char* caption, UINT type);
 
 // Starts the framework: common controls for the dialogs. Called once by the entry point.
 void InitFramework();

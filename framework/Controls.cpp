@@ -14,6 +14,39 @@ std::string CWnd::GetWindowText(int maxChars) const {
     return std::string(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
+namespace {
+
+// Fills `text` (a std::wstring or a WideSecret, through `resize`) with the window's whole text.
+template <class Resize> void ReadUnicodeText(HWND window, Resize&& resize) {
+    int length = ::GetWindowTextLengthW(window);
+    if (length <= 0) {
+        return;
+    }
+    wchar_t* buffer = resize(static_cast<std::size_t>(length));
+    int got = ::GetWindowTextW(window, buffer, length + 1);
+    resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+}
+
+} // namespace
+
+std::wstring CWnd::GetUnicodeText() const {
+    std::wstring text;
+    ReadUnicodeText(m_hWnd, [&](std::size_t size) {
+        text.resize(size);
+        return &text[0];
+    });
+    return text;
+}
+
+WideSecret CWnd::GetSecretText() const {
+    WideSecret text;
+    ReadUnicodeText(m_hWnd, [&](std::size_t size) {
+        text.Resize(size);
+        return text.Buffer();
+    });
+    return text;
+}
+
 int CListCtrl::InsertItem(int index, const std::string& text, int image) const {
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE;

@@ -2,6 +2,7 @@
 // the control creates and destroys it.
 #pragma once
 
+#include "Secret.h"
 #include "Win32.h"
 
 #include <string>
@@ -18,6 +19,12 @@ class CWnd {
     // At most `maxChars` characters of the window's text.
     std::string GetWindowText(int maxChars) const;
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
+    // The whole text as UTF-16, as typed.
+    std::wstring GetUnicodeText() const;
+    // The same for a password field: the copy is wiped when it is given up.
+    WideSecret GetSecretText() const;
+    // Empties the window's text (a password field once its dialog ends).
+    void EmptyText() const { ::SetWindowTextW(m_hWnd, L""); }
 
   protected:
     HWND m_hWnd = nullptr;

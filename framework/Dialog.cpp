@@ -3,6 +3,7 @@
 #include "App.h"
 #include "Exceptions.h"
 #include "Seams.h"
+#include "Text.h"
 
 #include <cstdio>
 
@@ -44,7 +45,8 @@ INT_PTR CDialog::DoModal() {
                app != nullptr && app->MainWindow() != this && app->MainWindow() != nullptr) {
         owner = app->MainWindow()->GetSafeHwnd();
     }
-    return ::DialogBoxParamA(ResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+    // A Unicode dialog: its edit controls keep what is typed as UTF-16, whatever the code page.
+    return ::DialogBoxParamW(ResourceHandle(), MAKEINTRESOURCEW(m_templateId), owner,
                              &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
@@ -57,7 +59,28 @@ void CDialog::OnException(const std::exception& e) noexcept {
 }
 
 void CDialog::ShowMessage(const char* text, const char* caption) {
-    CurrentSeams().messageBox(m_hWnd, text, caption, MB_OK);
+    AnsiMessageBox(m_hWnd, text, caption, MB_OK);
+}
+
+bool CDialog::TakeAnsiText(const CWnd& field, const wchar_t* what, std::size_t maxBytes,
+                           std::string& text) {
+    if (!ToAnsi(field.GetUnicodeText(), text)) {
+        return Refuse(NotInCodePageText(what));
+    }
+    return text.size() <= maxBytes || Refuse(TooLongText(what, maxBytes));
+}
+
+bool CDialog::TakeAnsiText(const CWnd& field, const wchar_t* what, std::size_t maxBytes,
+                           Secret& text) {
+    if (!ToAnsi(field.GetSecretText().Get(), text)) {
+        return Refuse(NotInCodePageText(what));
+    }
+    return text.Size() <= maxBytes || Refuse(TooLongText(what, maxBytes));
+}
+
+bool CDialog::Refuse(const std::wstring& text) {
+    FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
+    return false;
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -65,10 +88,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lParam);
         self->m_hWnd = window;
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
     } else {
         // Null for the few messages that arrive before WM_INITDIALOG, such as WM_SETFONT.
-        self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+        self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(window, DWLP_USER));
     }
     if (self == nullptr) {
         return FALSE;
@@ -76,7 +99,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     INT_PTR result = FALSE;
     self->Guarded([&] { result = self->Dispatch(message, wParam, lParam); });
     if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(window, DWLP_USER, 0);
+        ::SetWindowLongPtrW(window, DWLP_USER, 0);
         self->m_hWnd = nullptr;
     }
     return result;
@@ -107,9 +130,12 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_NOTIFY:
         if (OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) {
-            ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, 0);
+            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
             return TRUE;
         }
+        break;
+    case WM_DESTROY:
+        OnDestroy();
         break;
     case WM_HELP:
         if (!ModifierKeyHeld()) {

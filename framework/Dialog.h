@@ -64,9 +64,21 @@ class CDialog : public CWnd, public IReporter {
         return FALSE;
     }
 
+    // The window is being destroyed: the dialog has ended, whichever way.
+    virtual void OnDestroy() {}
+
     void BindControl(CWnd& control, int id) const { control.Attach(::GetDlgItem(m_hWnd, id)); }
 
+    // The text of `field` in the ANSI code page, exactly as typed. When a character has no
+    // equivalent there, or the text takes more than `maxBytes` bytes there (a character can take
+    // two), tells the user in a box owned by this dialog, naming the field (`what`, such as
+    // "The password"), and returns false.
+    bool TakeAnsiText(const CWnd& field, const wchar_t* what, std::size_t maxBytes,
+                      std::string& text);
+    bool TakeAnsiText(const CWnd& field, const wchar_t* what, std::size_t maxBytes, Secret& text);
+
   private:
+    bool Refuse(const std::wstring& text);
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -7,8 +7,8 @@
 namespace fw {
 namespace {
 
-int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-    return ::MessageBoxA(owner, text, caption, type);
+int PlatformMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    return ::MessageBoxW(owner, text, caption, type);
 }
 
 // hhctrl.ocx and comdlg32 are loaded on first use rather than at start: comdlg32 alone would add
@@ -41,16 +41,16 @@ void PlatformSystemTime(SYSTEMTIME* now) {
     ::GetSystemTime(now);
 }
 
-using FileDialogFunction = BOOL(WINAPI*)(OPENFILENAMEA*);
+using FileDialogFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
 
 // A missing comdlg32 makes the dialog fail as if cancelled.
-BOOL PlatformSaveFileDialog(OPENFILENAMEA* request) {
-    static const auto save = SystemFunction<FileDialogFunction>("comdlg32.dll", "GetSaveFileNameA");
+BOOL PlatformSaveFileDialog(OPENFILENAMEW* request) {
+    static const auto save = SystemFunction<FileDialogFunction>("comdlg32.dll", "GetSaveFileNameW");
     return save != nullptr && save(request);
 }
 
-BOOL PlatformOpenFileDialog(OPENFILENAMEA* request) {
-    static const auto open = SystemFunction<FileDialogFunction>("comdlg32.dll", "GetOpenFileNameA");
+BOOL PlatformOpenFileDialog(OPENFILENAMEW* request) {
+    static const auto open = SystemFunction<FileDialogFunction>("comdlg32.dll", "GetOpenFileNameW");
     return open != nullptr && open(request);
 }
 

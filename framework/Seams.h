@@ -10,7 +10,7 @@
 
 namespace fw {
 
-using MessageBoxFn = int (*)(HWND owner, const char* text, const char* caption, UINT type);
+using MessageBoxFn = int (*)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
 using HtmlHelpFn = HWND (*)(HWND caller, const char* file, UINT command, DWORD_PTR data);
 // Blocks the program for `milliseconds`, message handling included.
 using PauseFn = void (*)(DWORD milliseconds);
@@ -18,8 +18,9 @@ using PauseFn = void (*)(DWORD milliseconds);
 using ShowCursorFn = void (*)(const char* systemCursor);
 // The current time in UTC.
 using SystemTimeFn = void (*)(SYSTEMTIME* now);
-// The standard save or open dialog (GetSaveFileNameA, GetOpenFileNameA).
-using FileDialogFn = BOOL (*)(OPENFILENAMEA* request);
+// The standard save or open dialog (GetSaveFileNameW, GetOpenFileNameW): paths stay UTF-16, so
+// any name Windows allows can be chosen.
+using FileDialogFn = BOOL (*)(OPENFILENAMEW* request);
 
 struct Seams {
     MessageBoxFn messageBox;

@@ -11,7 +11,7 @@ std::string_view UpToZero(std::string_view text) {
 
 } // namespace
 
-std::string UserKeyInput(std::string_view userId, std::string_view first, std::string_view second) {
+fw::Secret UserKeyInput(std::string_view userId, std::string_view first, std::string_view second) {
     userId = UpToZero(userId);
     first = UpToZero(first);
     second = UpToZero(second);
@@ -19,10 +19,18 @@ std::string UserKeyInput(std::string_view userId, std::string_view first, std::s
         throw fw::CFrameworkException("The user ID and the passwords are longer than " +
                                       std::to_string(kMaxUserKeyInputBytes) + " bytes together.");
     }
-    std::string input;
-    input.reserve(userId.size() + first.size() + second.size());
-    input.append(userId).append(first).append(second);
+    fw::Secret input;
+    input.Reserve(userId.size() + first.size() + second.size());
+    input.Append(userId);
+    input.Append(first);
+    input.Append(second);
     return input;
+}
+
+KeyBytes KeyFromDigest(Digest& digest) {
+    KeyBytes key(digest.data(), digest.size());
+    fw::WipeMemory(digest.data(), digest.size());
+    return key;
 }
 
 std::array<unsigned char, 16> CookieKeyInput(const UtcTime& time) {

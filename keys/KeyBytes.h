@@ -2,6 +2,8 @@
 // zero byte. Portable: no Windows headers, so it also builds natively.
 #pragma once
 
+#include "framework/Secret.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +14,8 @@ namespace keys {
 
 // A byte string with no zero byte. Every way of making one keeps the bytes before the first
 // zero byte of its source, so a key never holds bytes past its terminator, and two keys are
-// equal exactly when they are equal as zero-terminated strings.
+// equal exactly when they are equal as zero-terminated strings. Its memory is wiped when it is
+// given up.
 class KeyBytes {
   public:
     KeyBytes() = default;
@@ -21,24 +24,23 @@ class KeyBytes {
     KeyBytes(const void* data, std::size_t size)
         : KeyBytes(std::string_view(static_cast<const char*>(data), size)) {}
 
-    const std::string& Bytes() const { return m_bytes; }
-    const char* Data() const { return m_bytes.data(); }
-    std::size_t Size() const { return m_bytes.size(); }
-    bool Empty() const { return m_bytes.empty(); }
+    std::string_view Bytes() const { return m_bytes.Get(); }
+    const char* Data() const { return m_bytes.Data(); }
+    std::size_t Size() const { return m_bytes.Size(); }
+    bool Empty() const { return m_bytes.Empty(); }
 
     friend bool operator==(const KeyBytes& a, const KeyBytes& b) { return a.m_bytes == b.m_bytes; }
     friend bool operator!=(const KeyBytes& a, const KeyBytes& b) { return !(a == b); }
 
   private:
-    std::string m_bytes;
+    fw::Secret m_bytes;
 };
 
 using Digest = std::array<unsigned char, 16>;
 
-// A derived key: the digest's bytes before its first zero byte (0 to 16 bytes).
-inline KeyBytes KeyFromDigest(const Digest& digest) {
-    return KeyBytes(digest.data(), digest.size());
-}
+// A derived key: the digest's bytes before its first zero byte (0 to 16 bytes). The digest is
+// wiped.
+KeyBytes KeyFromDigest(Digest& digest);
 
 // Most bytes that the UserKey's input may have: a 512-byte working buffer with its terminator.
 constexpr std::size_t kMaxUserKeyInputBytes = 511;
@@ -51,7 +53,7 @@ static_assert(127 + 2 * kMaxPasswordChars <= kMaxUserKeyInputBytes, "passwords m
 // The bytes the UserKey is the digest of: user ID, first and second password run together, each
 // taken up to its first zero byte as the C strings the product hashes. Throws a framework
 // exception when they exceed kMaxUserKeyInputBytes.
-std::string UserKeyInput(std::string_view userId, std::string_view first, std::string_view second);
+fw::Secret UserKeyInput(std::string_view userId, std::string_view first, std::string_view second);
 
 // A moment in UTC, field for field as the platform's SYSTEMTIME record holds it.
 struct UtcTime {

@@ -78,10 +78,10 @@ Digest Md5(const void* data, std::size_t size) {
     return digest;
 }
 
-KeyBytes DeriveUserKey(const std::string& userId, const std::string& first,
-                       const std::string& second) {
-    std::string input = UserKeyInput(userId, first, second);
-    return KeyFromDigest(Md5(input.data(), input.size()));
+KeyBytes DeriveUserKey(std::string_view userId, std::string_view first, std::string_view second) {
+    fw::Secret input = UserKeyInput(userId, first, second);
+    Digest digest = Md5(input.Data(), input.Size());
+    return KeyFromDigest(digest);
 }
 
 KeyBytes DeriveCookieKey() {
@@ -90,7 +90,9 @@ KeyBytes DeriveCookieKey() {
     std::array<unsigned char, 16> record =
         CookieKeyInput({now.wYear, now.wMonth, now.wDayOfWeek, now.wDay, now.wHour, now.wMinute,
                         now.wSecond, now.wMilliseconds});
-    return KeyFromDigest(Md5(record.data(), record.size()));
+    Digest digest = Md5(record.data(), record.size());
+    fw::WipeMemory(record.data(), record.size());
+    return KeyFromDigest(digest);
 }
 
 } // namespace keys

@@ -16,8 +16,7 @@ Digest Md5(const void* data, std::size_t size);
 // The UserKey: MD5 of user ID, first and second password run together, cut before the digest's
 // first zero byte. Callers pass the password twice (or a password and its retyped copy). Throws a
 // framework exception when the three exceed 511 bytes together.
-KeyBytes DeriveUserKey(const std::string& userId, const std::string& first,
-                       const std::string& second);
+KeyBytes DeriveUserKey(std::string_view userId, std::string_view first, std::string_view second);
 
 // The CookieKey: MD5 of the current UTC time as a 16-byte SYSTEMTIME record, cut the same way.
 // The time is read through the clock seam.

@@ -30,12 +30,13 @@ bool QueryValue(const fw::UniqueHKey& key, const std::string& userId, DWORD size
                 KeyBytes& result) {
     BYTE data[kReportedReadBytes] = {};
     DWORD length = size < sizeof data ? size : sizeof data;
-    if (::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, nullptr, data, &length) !=
-        ERROR_SUCCESS) {
-        return false;
+    bool read = ::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, nullptr, data, &length) ==
+                ERROR_SUCCESS;
+    if (read) {
+        result = KeyBytes(data, length);
     }
-    result = KeyBytes(data, length);
-    return true;
+    fw::WipeMemory(data, sizeof data);
+    return read;
 }
 
 void DeleteValue(const char* keyPath, const std::string& userId) {
@@ -88,16 +89,38 @@ std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPat
     return found ? std::optional<KeyBytes>(result) : std::nullopt;
 }
 
-bool HasCertificate(fw::IReporter& reporter, const std::string& userId) {
+bool HasCertificate(fw::IReporter& reporter, const std::string& userId, bool onException) {
     bool found = false;
-    reporter.Guarded([&] {
+    bool ran = reporter.Guarded([&] {
         for (const char* keyPath : {kUsersKeyUpper, kCookiesKeyUpper}) {
             fw::UniqueHKey key = OpenKey(keyPath);
             found = found || (key && ::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, nullptr,
                                                         nullptr, nullptr) == ERROR_SUCCESS);
         }
     });
-    return found;
+    return ran ? found : onException;
+}
+
+bool StoredKeyDiffers(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
+                      const KeyBytes& key) {
+    bool differs = true;
+    reporter.Guarded([&] {
+        fw::UniqueHKey handle = OpenKey(keyPath);
+        DWORD size = 0;
+        if (!handle || ::RegQueryValueExA(handle.Get(), userId.c_str(), nullptr, nullptr, nullptr,
+                                          &size) != ERROR_SUCCESS) {
+            differs = false; // nothing stored to lose
+            return;
+        }
+        fw::Secret stored;
+        stored.Resize(size);
+        if (::RegQueryValueExA(handle.Get(), userId.c_str(), nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(stored.Buffer()), &size) == ERROR_SUCCESS) {
+            stored.Resize(size);
+            differs = KeyBytes(stored.Get()) != key;
+        }
+    });
+    return differs;
 }
 
 void DeleteCertificate(const std::string& userId) {

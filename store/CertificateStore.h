@@ -45,8 +45,15 @@ std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPat
                                      const std::string& userId);
 
 // Whether value `userId` exists in the Users key or the Cookies key, whatever its type or size:
-// what a delete removes. An exception is reported through `reporter` and counts as none.
-bool HasCertificate(fw::IReporter& reporter, const std::string& userId);
+// what a delete removes. An exception is reported through `reporter` and gives `onException`.
+bool HasCertificate(fw::IReporter& reporter, const std::string& userId, bool onException = false);
+
+// Whether value `userId` of `keyPath` holds data other than `key` (compared up to its first zero
+// byte, whatever its type or length): what storing `key` there would lose. False when there is no
+// such value. A value that cannot be read, or an exception (reported through `reporter`), counts
+// as differing.
+bool StoredKeyDiffers(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
+                      const KeyBytes& key);
 
 // Deletes value `userId` from the Users key, then from the Cookies key. Nothing is reported.
 void DeleteCertificate(const std::string& userId);

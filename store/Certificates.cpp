@@ -23,10 +23,27 @@ SaveResult SaveKeys(fw::IReporter& reporter, const std::string& userId,
 } // namespace
 
 SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId,
-                              const std::string& password, const std::string& retypedPassword) {
+                              std::string_view password, std::string_view retypedPassword) {
     // The CookieKey comes from the time of the UserKey's write, not from the time of asking.
     return SaveKeys(reporter, userId, keys::DeriveUserKey(userId, password, retypedPassword),
                     [] { return keys::DeriveCookieKey(); });
+}
+
+bool NewCertificateReplaces(fw::IReporter& reporter, const std::string& userId) {
+    return HasCertificate(reporter, userId, true);
+}
+
+bool ImportReplacesCookieKey(fw::IReporter& reporter, const std::string& userId,
+                             const keys::KeyBytes& cookieKey) {
+    return StoredKeyDiffers(reporter, kCookiesKey, userId, cookieKey);
+}
+
+const char kReplaceQuestionCaption[] = "Replace Certificate";
+
+std::string ReplaceQuestionText(const std::string& userId) {
+    return "The store already holds a certificate \"" + userId +
+           "\".\nReplacing it gives it a new CookieKey: files encrypted under the certificate "
+           "can no longer be decrypted once it is replaced.\n\nReplace it?";
 }
 
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
@@ -44,7 +61,7 @@ std::string CertificateNotSavedText(const std::string& userId, SaveResult result
 }
 
 PasswordCheck CheckPassword(fw::IReporter& reporter, const std::string& userId,
-                            const std::string& oldPassword) {
+                            std::string_view oldPassword) {
     std::optional<keys::KeyBytes> stored = ReadKeyReported(reporter, kUsersKey, userId);
     keys::KeyBytes expected = keys::DeriveUserKey(userId, oldPassword, oldPassword);
     if (!stored) {
@@ -54,7 +71,7 @@ PasswordCheck CheckPassword(fw::IReporter& reporter, const std::string& userId,
 }
 
 bool SaveNewPassword(fw::IReporter& reporter, const std::string& userId,
-                     const std::string& newPassword, const std::string& retypedNewPassword) {
+                     std::string_view newPassword, std::string_view retypedNewPassword) {
     return WriteKey(reporter, kUsersKey, userId,
                     keys::DeriveUserKey(userId, newPassword, retypedNewPassword));
 }

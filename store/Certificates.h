@@ -7,6 +7,7 @@
 #include "keys/KeyBytes.h"
 
 #include <string>
+#include <string_view>
 
 namespace store {
 
@@ -22,7 +23,24 @@ enum class SaveResult {
 // the time of that write. Throws when the passwords are too long to derive a key from; a refused
 // write is reported through `reporter` only when it raised an exception.
 SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId,
-                              const std::string& password, const std::string& retypedPassword);
+                              std::string_view password, std::string_view retypedPassword);
+
+// Whether storing a new certificate under `userId` would replace one: the store holds a Users or a
+// Cookies value of that name (the registry matches names whatever their letter case). Replacing
+// gives the certificate a new CookieKey, and the files encrypted under the old one are lost. An
+// exception is reported through `reporter` and counts as replacing.
+bool NewCertificateReplaces(fw::IReporter& reporter, const std::string& userId);
+
+// Whether storing an imported certificate would lose a CookieKey: the store holds one under
+// `userId` that is not `cookieKey`. Importing the same certificate again (after its password
+// changed on another machine, say) loses nothing.
+bool ImportReplacesCookieKey(fw::IReporter& reporter, const std::string& userId,
+                             const keys::KeyBytes& cookieKey);
+
+// The question asked before a certificate is replaced, in the window program.
+std::string ReplaceQuestionText(const std::string& userId);
+// Its caption.
+extern const char kReplaceQuestionCaption[];
 
 // Writes a certificate's keys as they are, as an import does.
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
@@ -41,12 +59,12 @@ enum class PasswordCheck {
 
 // Whether `oldPassword` is the password of the certificate of `userId`.
 PasswordCheck CheckPassword(fw::IReporter& reporter, const std::string& userId,
-                            const std::string& oldPassword);
+                            std::string_view oldPassword);
 
 // Writes the UserKey derived from the new passwords; the CookieKey stays. Returns whether it was
 // written. Throws as SaveNewCertificate does.
 bool SaveNewPassword(fw::IReporter& reporter, const std::string& userId,
-                     const std::string& newPassword, const std::string& retypedNewPassword);
+                     std::string_view newPassword, std::string_view retypedNewPassword);
 
 // What the user is told when SaveNewPassword returned false.
 std::string PasswordNotSavedText(const std::string& userId);

@@ -6,10 +6,13 @@
 #include "framework/App.h"
 #include "framework/Handles.h"
 #include "framework/Seams.h"
+#include "framework/Text.h"
 #include "res/resource.h"
 #include "ui/WardkeepDlg.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <fstream>
 #include <sstream>
@@ -79,6 +82,14 @@ class ExchangeTest : public testing::Test {
         std::ofstream(path, std::ios::binary) << bytes;
     }
 
+    void ExpectReplaceQuestion(const MessageBoxCall& call, const std::string& userId) const {
+        EXPECT_EQ(main, call.owner);
+        EXPECT_EQ("Replace Certificate", call.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION), call.type);
+        EXPECT_NE(std::string::npos, call.text.find("\"" + userId + "\""));
+        EXPECT_NE(std::string::npos, call.text.find("can no longer be decrypted")) << call.text;
+    }
+
     void ExpectFileDialog(bool save) const {
         ASSERT_EQ(1u, FileDialogs().calls.size());
         const FileDialogCall& call = FileDialogs().calls[0];
@@ -89,8 +100,9 @@ class ExchangeTest : public testing::Test {
         EXPECT_EQ("Lockwell Certificates (*.crt)|*.crt|All Files (*.*)|*.*|", call.filter);
         EXPECT_EQ(std::string(temp) + "*.crt", call.initialFile);
         EXPECT_EQ("crt", call.defaultExtension);
-        EXPECT_EQ(static_cast<DWORD>(OFN_OVERWRITEPROMPT),
-                  call.flags & (OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST));
+        EXPECT_EQ(static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR),
+                  call.flags & (OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST |
+                                OFN_NOCHANGEDIR));
         EXPECT_EQ(260u, call.maxFile);
     }
 };
@@ -111,7 +123,7 @@ TEST_P(ExportTest, WritesTheFileOrSaysWhyNot) {
                          : c.target == std::string("full")    ? "Z:\\dev\\full"
                                                               : Chosen();
     if (c.target != std::string("cancel")) {
-        FileDialogs().answers = {target};
+        FileDialogs().answers = {fw::FromAnsi(target)};
     }
     fw::UniqueFileHandle holder;
     if (c.target == std::string("held")) {
@@ -168,18 +180,30 @@ TEST_P(ImportTest, StoresWhatTheFileHoldsOrNothing) {
     if (c.file != nullptr) {
         WriteFile(Chosen(), c.file);
     }
-    FileDialogs().answers = {Chosen()};
+    FileDialogs().answers = {fw::FromAnsi(Chosen())};
     Run(IDM_IMPORT_CERTIFICATE, "carol");
 
     ExpectFileDialog(false);
-    EXPECT_TRUE(MessageBoxes().calls.empty());
     EXPECT_EQ("carol", fieldAfter);
     EXPECT_EQ(-1, selectedAfter);
     std::vector<std::string> names = BinaryValueNames(kUsersPath);
     if (c.userId == nullptr) {
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        const MessageBoxCall& call = MessageBoxes().calls[0];
+        EXPECT_EQ(main, call.owner);
+        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONHAND), call.type);
+        EXPECT_EQ(0u, call.text.find("\"" + Chosen() + "\" ")) << call.text;
+        EXPECT_NE(std::string::npos, call.text.find(c.refusal)) << call.text;
+        EXPECT_NE(std::string::npos, call.text.find("\nNothing was imported.")) << call.text;
         EXPECT_EQ((std::vector<std::string>{"Bob", "zz-other"}), names);
         EXPECT_FALSE(Refreshed());
         return;
+    }
+    if (c.asks) {
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        ExpectReplaceQuestion(MessageBoxes().calls[0], "BOB");
+    } else {
+        EXPECT_TRUE(MessageBoxes().calls.empty());
     }
     EXPECT_TRUE(Refreshed());
     EXPECT_EQ(names, listAfter);
@@ -195,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Exchange, ImportTest, testing::ValuesIn(exchange_cases:
 
 TEST_F(ExchangeTest, ImportThatTheRegistryRefusesIsReportedAndTheListShowsTheStore) {
     WriteFile(Chosen(), kFullFile);
-    FileDialogs().answers = {Chosen()};
+    FileDialogs().answers = {fw::FromAnsi(Chosen())};
     RunModal(dialog, [&](HWND window) {
         main = window;
         InjectRegistryFailure();
@@ -209,6 +233,96 @@ TEST_F(ExchangeTest, ImportThatTheRegistryRefusesIsReportedAndTheListShowsTheSto
               "Nothing was changed.",
               MessageBoxes().calls[0].text);
     EXPECT_FALSE(HasValue(kUsersPath, "alice"));
+}
+
+struct ReplacingImportCase : NamedCase {
+    std::string storedCookie; // the Cookies value of "Bob" before the import
+    int answer;               // to the question, if one is asked
+    bool asks;                // whether the import asks
+    const char* userKeyAfter; // "Bob"'s Users value afterwards
+};
+
+class ReplacingImportTest : public ExchangeTest,
+                            public testing::WithParamInterface<ReplacingImportCase> {};
+
+// The same certificate imported again (its password changed elsewhere) loses nothing; another
+// CookieKey is stored only once the user agreed.
+TEST_P(ReplacingImportTest, AsksOnlyWhenACookieKeyWouldBeLost) {
+    const ReplacingImportCase& c = GetParam();
+    SetBinary(kUsersPath, "Bob", "old user key");
+    SetBinary(kCookiesPath, "Bob", c.storedCookie);
+    WriteFile(Chosen(), "User = BOB\nUserKey = 41\nCookieKey = 42");
+    FileDialogs().answers = {fw::FromAnsi(Chosen())};
+    MessageBoxes().answers = {c.answer};
+    Run(IDM_IMPORT_CERTIFICATE, "carol");
+    ASSERT_EQ(c.asks ? 1u : 0u, MessageBoxes().calls.size());
+    if (c.asks) {
+        ExpectReplaceQuestion(MessageBoxes().calls[0], "BOB");
+    }
+    const bool stored = c.answer == IDOK || !c.asks;
+    EXPECT_EQ(stored, Refreshed());
+    RegistryValue userKey, cookieKey;
+    ASSERT_TRUE(GetValue(kUsersPath, "Bob", userKey));
+    ASSERT_TRUE(GetValue(kCookiesPath, "Bob", cookieKey));
+    EXPECT_EQ(c.userKeyAfter, userKey.data);
+    EXPECT_EQ(stored ? "B" : c.storedCookie, cookieKey.data);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchange, ReplacingImportTest,
+    testing::Values(
+        ReplacingImportCase{{"OtherCookieKeyDeclined"}, "old", IDCANCEL, true, "old user key"},
+        ReplacingImportCase{{"OtherCookieKeyAgreed"}, "old", IDOK, true, "A"},
+        // Equal up to the first zero byte, as keys compare.
+        ReplacingImportCase{{"SameCookieKey"}, std::string("B\0junk", 6), IDCANCEL, false, "A"}),
+    CaseName<ReplacingImportCase>);
+
+// The file's security descriptor as SDDL text, or "<none>".
+std::string FileSecurity(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return "<none>";
+    }
+    LPSTR text = nullptr;
+    std::string sddl = "<none>";
+    if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        sddl = text;
+        ::LocalFree(text);
+    }
+    ::LocalFree(descriptor);
+    return sddl;
+}
+
+// A name that the ANSI code page cannot hold ("L with stroke" and a Greek letter) works as a
+// path end to end, and the exported file, new or replaced, is open to nobody but SYSTEM, the
+// Administrators and its owner. Under Wine a plain file reads back with an Everyone (WD) entry.
+TEST_F(ExchangeTest, ExportedFilesAnyWindowsNameAllowsAreClosedToOthers) {
+    SetBinary(kUsersPath, "alice", k16Bytes);
+    SetBinary(kCookiesPath, "alice", kCookie);
+    const std::wstring plain = fw::FromAnsi(Chosen());
+    const std::wstring unusual = fw::FromAnsi(folder) + L"\\\x0141\x03a9.crt";
+    WriteFile(Chosen(), "left open to all by another program");
+    ASSERT_NE(std::string::npos, FileSecurity(plain).find(";;;WD)")) << FileSecurity(plain);
+    for (const std::wstring& path : {plain, unusual}) {
+        FileDialogs().answers = {path};
+        Run(IDM_EXPORT_CERTIFICATE, "alice");
+        const std::string security = FileSecurity(path);
+        EXPECT_NE("<none>", security);
+        EXPECT_EQ(std::string::npos, security.find(";;;WD)"))
+            << security << (path == plain ? " replaced" : " new");
+    }
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+    EXPECT_EQ(kFullFile, FileBytes(Chosen()));
+    SetBinary(kUsersPath, "alice", "replaced");
+    FileDialogs().answers = {unusual};
+    Run(IDM_IMPORT_CERTIFICATE, "");
+    RegistryValue userKey;
+    ASSERT_TRUE(GetValue(kUsersPath, "alice", userKey));
+    EXPECT_EQ(k16Bytes, userKey.data);
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+    ::DeleteFileW(unusual.c_str());
 }
 
 } // namespace

@@ -140,35 +140,208 @@ INSTANTIATE_TEST_SUITE_P(
         NewCertificateCase{{"EmptyUserId"}, "", "", "", kEmptyEverything}),
     CaseName<NewCertificateCase>);
 
-TEST_F(NewCertificateTest, ReplacesBothKeysOfACertificateWithTheSameUserId) {
-    SetBinary(kUsersPath, "Alice", "old user key");
-    SetBinary(kCookiesPath, "Alice", kOldCookie);
-    EXPECT_EQ(IDOK, RunOnce("alice", "secret", "secret"));
-    ASSERT_EQ(1u, EnumerateValues(kUsersPath).size());
-    ASSERT_EQ(1u, EnumerateValues(kCookiesPath).size());
-    EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
-    EXPECT_EQ(kRecordedClockCookie, Stored(kCookiesPath, "alice"));
-}
+struct ReplaceCase : NamedCase {
+    bool usersValue;   // "Alice" has a Users value
+    bool cookiesValue; // and a Cookies value
+    int answer;        // to the question
+};
 
-TEST_F(NewCertificateTest, FieldsTakeWhatTheKeyInputHoldsAndMoreIsReportedNotStored) {
+class NewCertificateReplaceTest : public NewCertificateTest,
+                                  public testing::WithParamInterface<ReplaceCase> {};
+
+// Replacing a certificate gives it a new CookieKey: the files encrypted under the old one are
+// lost. OK replaces it; Cancel leaves the store and the dialog as they were.
+TEST_P(NewCertificateReplaceTest, AsksBeforeReplacingACertificateOfAnySpelling) {
+    const ReplaceCase& c = GetParam();
+    if (c.usersValue) {
+        SetBinary(kUsersPath, "Alice", "old user key");
+    }
+    if (c.cookiesValue) {
+        SetBinary(kCookiesPath, "Alice", kOldCookie);
+    }
+    MessageBoxes().answers = {c.answer};
     HWND window = nullptr;
-    const std::string password(193, 'p'); // set by program: past the typing limit
+    bool openAfterOk = false;
     INT_PTR result = RunModal(dialog, [&](HWND w) {
         window = w;
+        Submit(w, "alice", "secret", "secret");
+        openAfterOk = ::IsWindowVisible(w) != FALSE;
+        EXPECT_EQ("alice", WindowText(::GetDlgItem(w, IDC_USER_ID)));
+        EXPECT_EQ("secret", WindowText(::GetDlgItem(w, IDC_PASSWORD)));
+        CancelIfOpen(w);
+    });
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    const MessageBoxCall& question = MessageBoxes().calls[0];
+    ExpectBox(question, window, question.text, "Replace Certificate",
+              MB_OKCANCEL | MB_ICONQUESTION);
+    EXPECT_NE(std::string::npos, question.text.find("\"alice\"")) << question.text;
+    EXPECT_NE(std::string::npos, question.text.find("can no longer be decrypted")) << question.text;
+    if (c.answer == IDOK) {
+        EXPECT_EQ(IDOK, result);
+        EXPECT_EQ(kStoredTimeline, Timeline().events);
+        EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
+        EXPECT_EQ(kRecordedClockCookie, Stored(kCookiesPath, "alice"));
+    } else {
+        EXPECT_TRUE(openAfterOk);
+        EXPECT_TRUE(Timeline().events.empty()) << "the wait cursor came before the question";
+        EXPECT_EQ(c.usersValue ? Hex("old user key") : "<none>", Stored(kUsersPath, "alice"));
+        EXPECT_EQ(c.cookiesValue ? Hex(kOldCookie) : "<none>", Stored(kCookiesPath, "alice"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NewCertificate, NewCertificateReplaceTest,
+    testing::Values(ReplaceCase{{"BothKeysReplaced"}, true, true, IDOK},
+                    ReplaceCase{{"BothKeysKept"}, true, true, IDCANCEL},
+                    ReplaceCase{{"OnlyAUsersValueKept"}, true, false, IDCANCEL},
+                    ReplaceCase{{"OnlyACookiesValueKept"}, false, true, IDCANCEL}),
+    CaseName<ReplaceCase>);
+
+TEST_F(NewCertificateTest, DifferentPasswordsAreToldBeforeAnyQuestion) {
+    SetBinary(kUsersPath, "alice", "old user key");
+    RunOnce("alice", "secret", "Secret");
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    EXPECT_EQ("Passwords need to be identical!", MessageBoxes().calls[0].text);
+}
+
+// ---- Text as typed -------------------------------------------------------------------------
+
+void TypeWide(HWND dialog, int field, const std::wstring& text) {
+    ::SetDlgItemTextW(dialog, field, text.c_str());
+}
+
+struct TypedCase : NamedCase {
+    std::wstring userId;
+    std::wstring password;
+    const char* refusal; // the start of the message, nullptr: stored
+    const char* stored;  // the user ID stored, as bytes
+    const char* userKey; // its UserKey
+};
+
+class NewCertificateTypedTest : public NewCertificateTest,
+                                public testing::WithParamInterface<TypedCase> {};
+
+// The keys are derived from bytes of the ANSI code page (1252 here): a character it holds is its
+// byte there; one it lacks, or a text longer than the certificate's limits in bytes, is refused,
+// naming the field, and the dialog stays open. Never "?", never a look-alike.
+TEST_P(NewCertificateTypedTest, TakesTheCharactersTypedOrRefusesThem) {
+    ASSERT_EQ(1252u, ::GetACP());
+    const TypedCase& c = GetParam();
+    HWND window = nullptr;
+    INT_PTR result = RunModal(dialog, [&](HWND w) {
+        window = w;
+        TypeWide(w, IDC_USER_ID, c.userId);
+        TypeWide(w, IDC_PASSWORD, c.password);
+        TypeWide(w, IDC_RETYPED_PASSWORD, c.password);
+        ClickButton(w, IDOK);
+        CancelIfOpen(w);
+    });
+    if (c.refusal == nullptr) {
+        EXPECT_EQ(IDOK, result);
+        EXPECT_TRUE(MessageBoxes().calls.empty());
+        EXPECT_EQ((std::vector<std::string>{c.stored}), BinaryValueNames(kUsersPath));
+        EXPECT_EQ(c.userKey, Stored(kUsersPath, c.stored));
+        return;
+    }
+    EXPECT_EQ(IDCANCEL, result);
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    const MessageBoxCall& call = MessageBoxes().calls[0];
+    ExpectBox(call, window, call.text, "wardkeep_tests", MB_OK | MB_ICONHAND);
+    EXPECT_EQ(0u, call.text.find(c.refusal)) << call.text;
+    EXPECT_TRUE(EnumerateValues(kUsersPath).empty());
+    EXPECT_TRUE(Timeline().events.empty());
+}
+
+const wchar_t kGreek[] = L"\x03b1\x03b2\x03b3";
+
+INSTANTIATE_TEST_SUITE_P(
+    NewCertificate, NewCertificateTypedTest,
+    testing::Values(
+        TypedCase{{"LettersOfTheCodePage"},
+                  L"Ren\x00e9",
+                  L"p\x00e4ss",
+                  nullptr,
+                  "Ren\xe9",
+                  "96e47e23ac935b980d78f339cdd004ba"},
+        TypedCase{{"GreekPassword"},
+                  L"alice",
+                  kGreek,
+                  "The password holds a character that this computer's code page (1252) does "
+                  "not have.",
+                  nullptr,
+                  nullptr},
+        // Best fit would store the certificate of "alice".
+        TypedCase{{"FullwidthLetterInTheUserId"},
+                  L"\xff41lice",
+                  L"pw",
+                  "The user ID holds",
+                  nullptr,
+                  nullptr},
+        TypedCase{{"UserIdOver127Bytes"},
+                  std::wstring(128, L'u'),
+                  L"pw",
+                  "The user ID is longer than 127 bytes in this computer's code page (1252).",
+                  nullptr,
+                  nullptr},
+        TypedCase{{"PasswordOver192Bytes"},
+                  L"alice",
+                  std::wstring(193, L'p'),
+                  "The password is longer than 192 bytes",
+                  nullptr,
+                  nullptr}),
+    CaseName<TypedCase>);
+
+TEST_F(NewCertificateTest, FieldsTakeWhatTheKeyInputHolds) {
+    RunModal(dialog, [&](HWND w) {
         EXPECT_EQ(127, ::SendDlgItemMessageA(w, IDC_USER_ID, EM_GETLIMITTEXT, 0, 0));
         EXPECT_EQ(192, ::SendDlgItemMessageA(w, IDC_PASSWORD, EM_GETLIMITTEXT, 0, 0));
         EXPECT_EQ(192, ::SendDlgItemMessageA(w, IDC_RETYPED_PASSWORD, EM_GETLIMITTEXT, 0, 0));
-        Submit(w, std::string(127, 'u'), password, password);
-        ClickButton(w, IDCANCEL);
+        Submit(w, std::string(127, 'u'), std::string(192, 'p'), std::string(192, 'p'));
     });
-    EXPECT_EQ(IDCANCEL, result);
-    ASSERT_EQ(1u, MessageBoxes().calls.size());
-    ExpectBox(MessageBoxes().calls[0], window,
-              "CNewCertificate::OnException(): The user ID and the passwords are longer than 511 "
-              "bytes together.",
-              "wardkeep_tests", MB_OK | MB_ICONEXCLAMATION);
-    EXPECT_EQ((std::vector<std::string>{"cursor wait", "cursor arrow"}), Timeline().events);
-    EXPECT_TRUE(EnumerateValues(kUsersPath).empty());
+    EXPECT_TRUE(MessageBoxes().calls.empty());
+    EXPECT_TRUE(HasValue(kUsersPath, std::string(127, 'u')));
+}
+
+// The texts that the password fields of a dialog hold as their windows are destroyed.
+class FieldsAtTheEnd {
+  public:
+    void Watch(HWND dialog, std::initializer_list<int> fields) {
+        for (int field : fields) {
+            HWND edit = ::GetDlgItem(dialog, field);
+            ::SetPropW(edit, L"wardkeep.tests.proc",
+                       reinterpret_cast<HANDLE>(::SetWindowLongPtrW(
+                           edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Record))));
+        }
+    }
+    static std::vector<std::string>& Texts() {
+        static std::vector<std::string> texts;
+        return texts;
+    }
+
+  private:
+    static LRESULT CALLBACK Record(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto proc = reinterpret_cast<WNDPROC>(::GetPropW(edit, L"wardkeep.tests.proc"));
+        if (message == WM_DESTROY) {
+            Texts().push_back(WindowText(edit));
+            ::SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+            ::RemovePropW(edit, L"wardkeep.tests.proc");
+        }
+        return ::CallWindowProcW(proc, edit, message, wParam, lParam);
+    }
+};
+
+TEST_F(NewCertificateTest, PasswordFieldsAreEmptyWhenTheDialogEnds) {
+    for (int ending : {IDOK, IDCANCEL}) {
+        FieldsAtTheEnd::Texts().clear();
+        RunModal(dialog, [&](HWND w) {
+            FieldsAtTheEnd().Watch(w, {IDC_PASSWORD, IDC_RETYPED_PASSWORD});
+            Type(w, IDC_USER_ID, "alice");
+            Type(w, IDC_PASSWORD, "secret");
+            Type(w, IDC_RETYPED_PASSWORD, "secret");
+            ClickButton(w, ending);
+        });
+        EXPECT_EQ((std::vector<std::string>{"", ""}), FieldsAtTheEnd::Texts()) << ending;
+    }
 }
 
 TEST_F(NewCertificateTest, ARefusedUserKeyIsReportedAndTheCookieKeyIsLeftAlone) {
@@ -376,20 +549,55 @@ TEST_F(ChangePasswordTest, ARefusedWriteIsReportedAndTheOldPasswordStaysValid) {
     EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
 }
 
-TEST_F(ChangePasswordTest, FieldsTakeWhatTheKeyInputHoldsAndAnExceptionEndsTheDialog) {
+TEST_F(ChangePasswordTest, FieldsTakeWhatTheKeyInputHolds) {
     Run("alice", [](HWND dialog) {
         for (int field : {IDC_OLD_PASSWORD, IDC_NEW_PASSWORD, IDC_RETYPED_NEW_PASSWORD}) {
             EXPECT_EQ(192, ::SendDlgItemMessageA(dialog, field, EM_GETLIMITTEXT, 0, 0));
         }
         Submit(dialog, std::string(300, 'p'), "n", "n"); // set by program, past the limit
     });
-    EXPECT_FALSE(openAfterScript);
+    EXPECT_TRUE(openAfterScript);
     ASSERT_EQ(1u, MessageBoxes().calls.size());
     ExpectBox(MessageBoxes().calls[0], dialogWindow,
-              "CChangePwd::OnException(): The user ID and the passwords are longer than 511 "
-              "bytes together.",
-              "wardkeep_tests", MB_OK | MB_ICONEXCLAMATION);
+              "The old password is longer than 192 bytes in this computer's code page (1252).",
+              "wardkeep_tests", MB_OK | MB_ICONHAND);
     EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
+}
+
+// A character of the code page is its byte there; one it lacks is refused, naming the field.
+TEST_F(ChangePasswordTest, TakesTheCharactersTypedOrRefusesThem) {
+    Run("alice", [](HWND dialog) {
+        TypeWide(dialog, IDC_OLD_PASSWORD, L"secret");
+        TypeWide(dialog, IDC_NEW_PASSWORD, kGreek);
+        TypeWide(dialog, IDC_RETYPED_NEW_PASSWORD, kGreek);
+        ClickButton(dialog, IDOK);
+        EXPECT_EQ(kAliceSecret, Stored(kUsersPath, "alice"));
+        TypeWide(dialog, IDC_NEW_PASSWORD, L"n\x00e9w");
+        TypeWide(dialog, IDC_RETYPED_NEW_PASSWORD, L"n\x00e9w");
+        ClickButton(dialog, IDOK);
+    });
+    EXPECT_FALSE(openAfterScript);
+    ASSERT_EQ(1u, MessageBoxes().calls.size());
+    ExpectBox(MessageBoxes().calls[0], dialogWindow, MessageBoxes().calls[0].text, "wardkeep_tests",
+              MB_OK | MB_ICONHAND);
+    EXPECT_EQ(0u, MessageBoxes().calls[0].text.find("The new password holds a character"));
+    EXPECT_EQ("ea8353b37f8a5ecc08de97c6ebcd1fdf", Stored(kUsersPath, "alice"));
+}
+
+TEST_F(ChangePasswordTest, PasswordFieldsAreEmptyWhenTheDialogEnds) {
+    for (bool ok : {true, false}) {
+        FieldsAtTheEnd::Texts().clear();
+        Run("alice", [&](HWND dialog) {
+            FieldsAtTheEnd().Watch(dialog,
+                                   {IDC_OLD_PASSWORD, IDC_NEW_PASSWORD, IDC_RETYPED_NEW_PASSWORD});
+            if (ok) {
+                Submit(dialog, "secret", "n3w", "n3w");
+            } else {
+                Type(dialog, IDC_OLD_PASSWORD, "secret");
+            }
+        });
+        EXPECT_EQ((std::vector<std::string>{"", "", ""}), FieldsAtTheEnd::Texts()) << ok;
+    }
 }
 
 } // namespace

@@ -331,9 +331,9 @@ TEST_F(MainWindowTest, F1InACommandsDialogRunsTheMainWindowsHelp) {
 // Records like the recorder; once the delete question is answered, memory runs out.
 fw::MessageBoxFn g_recorder = nullptr;
 std::optional<FailingAllocation> g_failure;
-int AnswerThenRunOutOfMemory(HWND owner, const char* text, const char* caption, UINT type) {
+int AnswerThenRunOutOfMemory(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     int answer = g_recorder(owner, text, caption, type);
-    if (std::strcmp(caption, "Warning") == 0) {
+    if (std::wcscmp(caption, L"Warning") == 0) {
         g_failure.emplace(0);
     }
     return answer;

@@ -27,7 +27,7 @@ class StoreTest : public testing::Test {
 
 // The bytes read, or "<none>" when the read failed.
 std::string Read(const std::optional<store::KeyBytes>& key) {
-    return key ? key->Bytes() : "<none>";
+    return key ? std::string(key->Bytes()) : "<none>";
 }
 
 // ---- Listing --------------------------------------------------------------------------------

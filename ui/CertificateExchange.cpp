@@ -16,35 +16,37 @@ namespace {
 
 const char kSelectUserIdForExport[] = "You must select a user ID\nfrom the listbox before\n"
                                       "you can use the export\nfunction.";
-const char kFilter[] = "Lockwell Certificates (*.crt)\0*.crt\0All Files (*.*)\0*.*\0";
+const wchar_t kFilter[] = L"Lockwell Certificates (*.crt)\0*.crt\0All Files (*.*)\0*.*\0";
 // Without a dot: "*.crt" would turn a name typed under "All Files" into "name.*.crt".
-const char kDefaultExtension[] = "crt";
+const wchar_t kDefaultExtension[] = L"crt";
 constexpr DWORD kTempPathChars = 1024;
 constexpr std::size_t kFileNameChars = MAX_PATH - 1;
 
 } // namespace
 
-std::optional<std::string> CWardkeepDlg::AskCertificatePath(bool forSaving) {
-    char temp[kTempPathChars + 1] = {};
-    DWORD length = ::GetTempPathA(kTempPathChars + 1, temp);
-    std::string initial = std::string(temp, length <= kTempPathChars ? length : 0) + "*.crt";
-    char file[kFileNameChars + 1] = {};
+std::optional<std::wstring> CWardkeepDlg::AskCertificatePath(bool forSaving) {
+    wchar_t temp[kTempPathChars + 1] = {};
+    DWORD length = ::GetTempPathW(kTempPathChars + 1, temp);
+    std::wstring initial = std::wstring(temp, length <= kTempPathChars ? length : 0) + L"*.crt";
+    wchar_t file[kFileNameChars + 1] = {};
     initial.copy(file, std::min(initial.size(), kFileNameChars));
 
-    OPENFILENAMEA request = {};
+    OPENFILENAMEW request = {};
     request.lStructSize = sizeof request;
     request.hwndOwner = m_hWnd;
     request.lpstrFilter = kFilter;
     request.nFilterIndex = 1;
     request.lpstrFile = file;
-    request.nMaxFile = sizeof file;
+    request.nMaxFile = kFileNameChars + 1;
     request.lpstrDefExt = kDefaultExtension;
-    request.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
+    // The current directory stays the program's: browsing never makes a folder the user looked
+    // into part of the program's own searches.
+    request.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     fw::Seams& seams = fw::CurrentSeams();
     if (!(forSaving ? seams.saveFileDialog : seams.openFileDialog)(&request)) {
         return std::nullopt; // cancelled, or a path too long for the dialog
     }
-    return std::string(file);
+    return std::wstring(file);
 }
 
 void CWardkeepDlg::ExportCertificate() {
@@ -53,7 +55,7 @@ void CWardkeepDlg::ExportCertificate() {
         ShowMessage(kSelectUserIdForExport, "Select a User ID!");
         return;
     }
-    std::optional<std::string> path = AskCertificatePath(true);
+    std::optional<std::wstring> path = AskCertificatePath(true);
     if (!path) {
         return;
     }
@@ -71,19 +73,26 @@ void CWardkeepDlg::ExportCertificate() {
 }
 
 void CWardkeepDlg::ImportCertificate() {
-    std::optional<std::string> path = AskCertificatePath(false);
+    std::optional<std::wstring> path = AskCertificatePath(false);
     if (!path) {
         return;
     }
-    // A file that cannot be opened or read, or that holds no certificate to store, changes
-    // nothing and is not reported.
+    // A file that stores nothing says why: when it names a certificate the store has, the list
+    // looks the same either way.
     exchange::ImportReading reading = exchange::ReadForImport(*path);
     if (reading.status != exchange::ImportReading::Status::Storable) {
+        std::wstring text =
+            exchange::ImportRefusalText(*path, reading) + L"\nNothing was imported.";
+        fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
+        return;
+    }
+    const exchange::CertificateFileContent& content = reading.content;
+    if (store::ImportReplacesCookieKey(*this, content.userId, content.cookieKey) &&
+        !AskToReplace(m_hWnd, content.userId)) {
         return;
     }
     // The writes report their exceptions as the New Certificate dialog does.
     CNewCertificate onBehalfOf;
-    const exchange::CertificateFileContent& content = reading.content;
     store::SaveResult result =
         store::SaveCertificate(onBehalfOf, content.userId, content.userKey, content.cookieKey);
     RefreshCertificateList();

@@ -2,6 +2,7 @@
 
 #include "framework/App.h"
 #include "framework/Seams.h"
+#include "keys/KeyBytes.h"
 #include "res/resource.h"
 #include "store/Certificates.h"
 
@@ -40,21 +41,29 @@ void CChangePwd::OnOK() {
 }
 
 void CChangePwd::ChangeStoredPassword() {
-    std::string oldPassword = m_oldPasswordEdit.GetWindowText();
-    m_newPassword = m_newPasswordEdit.GetWindowText();
-    m_retypedNewPassword = m_retypedNewPasswordEdit.GetWindowText();
+    fw::Secret oldPassword;
+    fw::Secret newPassword;
+    fw::Secret retypedNewPassword;
+    if (!TakeAnsiText(m_oldPasswordEdit, L"The old password", keys::kMaxPasswordChars,
+                      oldPassword) ||
+        !TakeAnsiText(m_newPasswordEdit, L"The new password", keys::kMaxPasswordChars,
+                      newPassword) ||
+        !TakeAnsiText(m_retypedNewPasswordEdit, L"The retyped new password",
+                      keys::kMaxPasswordChars, retypedNewPassword)) {
+        return;
+    }
     // A user ID without a Users value has no password to verify, even one whose key is empty:
     // going ahead would store half a certificate.
-    if (store::CheckPassword(*this, m_userId, oldPassword) != store::PasswordCheck::Matches) {
+    if (store::CheckPassword(*this, m_userId, oldPassword.Get()) != store::PasswordCheck::Matches) {
         Ask("Wrong Old Password!\nRetry?");
         return;
     }
-    if (m_newPassword != m_retypedNewPassword) {
+    if (newPassword != retypedNewPassword) {
         Ask("Passwords need to be identical!\nRetry?");
         return;
     }
     fw::CWaitCursor wait;
-    if (!store::SaveNewPassword(*this, m_userId, m_newPassword, m_retypedNewPassword)) {
+    if (!store::SaveNewPassword(*this, m_userId, newPassword.Get(), retypedNewPassword.Get())) {
         wait.Restore();
         std::string text = store::PasswordNotSavedText(m_userId);
         fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONHAND, m_hWnd);
@@ -65,6 +74,9 @@ void CChangePwd::ChangeStoredPassword() {
 
 // Either answer leaves the dialog open for another attempt.
 void CChangePwd::Ask(const char* question) {
-    fw::CurrentSeams().messageBox(m_hWnd, question, "AUTHENTICATION",
-                                  MB_OKCANCEL | MB_ICONQUESTION);
+    fw::AnsiMessageBox(m_hWnd, question, "AUTHENTICATION", MB_OKCANCEL | MB_ICONQUESTION);
+}
+
+void CChangePwd::OnDestroy() {
+    EmptyPasswordFields({&m_oldPasswordEdit, &m_newPasswordEdit, &m_retypedNewPasswordEdit});
 }

@@ -15,10 +15,8 @@ class CChangePwd : public fw::CDialog {
 
     const char* ClassName() const override { return "CChangePwd"; }
 
+    // The passwords are kept only while OK runs.
     const std::string m_userId;
-    // What the fields held when OK was last pressed.
-    std::string m_newPassword;
-    std::string m_retypedNewPassword;
 
   protected:
     void DoDataExchange() override;
@@ -26,6 +24,7 @@ class CChangePwd : public fw::CDialog {
     BOOL OnInitDialog() override;
     // An exception ends the dialog after its report.
     void OnOK() override;
+    void OnDestroy() override;
 
   private:
     void ChangeStoredPassword();

@@ -9,6 +9,18 @@ void LimitPasswordFields(std::initializer_list<const fw::CEdit*> fields) {
     }
 }
 
+void EmptyPasswordFields(std::initializer_list<const fw::CEdit*> fields) {
+    for (const fw::CEdit* field : fields) {
+        field->EmptyText();
+    }
+}
+
+bool AskToReplace(HWND owner, const std::string& userId) {
+    return fw::AnsiMessageBox(owner, store::ReplaceQuestionText(userId).c_str(),
+                              store::kReplaceQuestionCaption,
+                              MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+}
+
 void FinishKeyChange(fw::CDialog& dialog, fw::CWaitCursor& wait) {
     fw::CurrentSeams().pause(kAfterStorePauseMs);
     wait.Restore();

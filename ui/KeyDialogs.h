@@ -14,6 +14,12 @@ constexpr DWORD kAfterStorePauseMs = 3000;
 
 // Limits each password field to what the UserKey's input leaves room for.
 void LimitPasswordFields(std::initializer_list<const fw::CEdit*> fields);
+// Empties the password fields of a dialog that ends.
+void EmptyPasswordFields(std::initializer_list<const fw::CEdit*> fields);
+
+// Asks, in a box owned by `owner`, whether the certificate of `userId` may be replaced, which
+// loses the files encrypted under it. True for OK.
+bool AskToReplace(HWND owner, const std::string& userId);
 
 // Ends a dialog whose keys are stored: the pause under the wait cursor, the arrow, then OK.
 void FinishKeyChange(fw::CDialog& dialog, fw::CWaitCursor& wait);

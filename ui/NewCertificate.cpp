@@ -2,6 +2,7 @@
 
 #include "framework/App.h"
 #include "framework/Seams.h"
+#include "keys/KeyBytes.h"
 #include "res/resource.h"
 #include "store/CertificateStore.h"
 #include "store/Certificates.h"
@@ -17,27 +18,39 @@ void CNewCertificate::DoDataExchange() {
 }
 
 BOOL CNewCertificate::OnInitDialog() {
-    // Longer user IDs could never be listed, selected or deleted.
     m_userIdEdit.SetLimitText(store::kMaxListedUserIdChars);
     LimitPasswordFields({&m_passwordEdit, &m_retypedPasswordEdit});
     return TRUE;
 }
 
 void CNewCertificate::OnOK() {
-    m_userId = m_userIdEdit.GetWindowText();
-    m_password = m_passwordEdit.GetWindowText();
-    m_retypedPassword = m_retypedPasswordEdit.GetWindowText();
-    if (m_password != m_retypedPassword) {
+    fw::Secret password;
+    fw::Secret retypedPassword;
+    // Longer user IDs could never be listed, selected or deleted.
+    if (!TakeAnsiText(m_userIdEdit, L"The user ID", store::kMaxListedUserIdChars, m_userId) ||
+        !TakeAnsiText(m_passwordEdit, L"The password", keys::kMaxPasswordChars, password) ||
+        !TakeAnsiText(m_retypedPasswordEdit, L"The retyped password", keys::kMaxPasswordChars,
+                      retypedPassword)) {
+        return;
+    }
+    if (password != retypedPassword) {
         ShowMessage("Passwords need to be identical!", "AUTHENTICATION");
+        return;
+    }
+    if (store::NewCertificateReplaces(*this, m_userId) && !AskToReplace(m_hWnd, m_userId)) {
         return;
     }
     fw::CWaitCursor wait;
     store::SaveResult result =
-        store::SaveNewCertificate(*this, m_userId, m_password, m_retypedPassword);
+        store::SaveNewCertificate(*this, m_userId, password.Get(), retypedPassword.Get());
     if (result != store::SaveResult::Saved) {
         wait.Restore();
         ReportCertificateNotSaved(m_hWnd, m_userId, result);
         return;
     }
     FinishKeyChange(*this, wait);
+}
+
+void CNewCertificate::OnDestroy() {
+    EmptyPasswordFields({&m_passwordEdit, &m_retypedPasswordEdit});
 }

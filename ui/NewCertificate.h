@@ -1,5 +1,5 @@
 // The New Certificate dialog: a user ID and a password typed twice; OK derives both keys and
-// stores the certificate, replacing one of the same user ID.
+// stores the certificate, replacing one of the same user ID only after asking.
 #pragma once
 
 #include "framework/Dialog.h"
@@ -13,16 +13,16 @@ class CNewCertificate : public fw::CDialog {
 
     const char* ClassName() const override { return "CNewCertificate"; }
 
-    // What the fields held when OK was last pressed.
+    // The user ID the fields held when OK was last pressed, in the ANSI code page. The passwords
+    // are kept only while OK runs.
     std::string m_userId;
-    std::string m_password;
-    std::string m_retypedPassword;
 
   protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     // Ends the dialog with OK once both keys are stored; otherwise says why and stays open.
     void OnOK() override;
+    void OnDestroy() override;
 
   private:
     fw::CEdit m_userIdEdit;

@@ -29,8 +29,8 @@ const fw::MessageMap<CWardkeepDlg> CWardkeepDlg::kMessageMap =
 
 namespace {
 
-const char kDeleteQuestion[] = "Do you really want to delete\nthis certificate? Any files\n"
-                               "previously encrypted with this\nkey will not be recoverable!";
+const wchar_t kDeleteQuestion[] = L"Do you really want to delete\nthis certificate? Any files\n"
+                                  L"previously encrypted with this\nkey will not be recoverable!";
 
 // Image of every list item in the small image list.
 constexpr int kCertificateImage = 0;
@@ -83,7 +83,7 @@ void CWardkeepDlg::FillCertificateList() {
         if (m_list.InsertItem(end, userId, kCertificateImage) >= 0) {
             ++end;
         } else {
-            fw::CurrentSeams().messageBox(m_hWnd, "InserItem", "Error!", MB_ICONHAND);
+            fw::CurrentSeams().messageBox(m_hWnd, L"InserItem", L"Error!", MB_ICONHAND);
         }
     }
     m_list.LayOutItemsNow();
@@ -103,7 +103,7 @@ void CWardkeepDlg::OnListKeyDown(const NMHDR& header) {
 }
 
 void CWardkeepDlg::RemoveCertificate() {
-    if (fw::CurrentSeams().messageBox(m_hWnd, kDeleteQuestion, "Warning",
+    if (fw::CurrentSeams().messageBox(m_hWnd, kDeleteQuestion, L"Warning",
                                       MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
         return;
     }

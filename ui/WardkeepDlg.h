@@ -36,7 +36,7 @@ class CWardkeepDlg : public fw::CMappedDialog<CWardkeepDlg> {
     void ExportCertificate();
     void ImportCertificate();
     // The path chosen in the save or open dialog for certificate files; nothing if cancelled.
-    std::optional<std::string> AskCertificatePath(bool forSaving);
+    std::optional<std::wstring> AskCertificatePath(bool forSaving);
     void ShowHelp();
     void OnListClick(const NMHDR& header);
     void OnListKeyDown(const NMHDR& header);

@@ -17,7 +17,7 @@ const std::string kHead = "Windows Registry Editor Version 5.00\r\n\r\n"
 const std::string kCookies = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Cookies_lkw_20]\r\n";
 
 TEST(RegFile, WholeFile) {
-    EXPECT_EQ(kHead + kCookies, MakeRegFile({}));
+    EXPECT_EQ(kHead + kCookies, MakeRegFile({}).Get());
     const std::vector<RegCertificate> certificates = {
         {"alice", KeyBytes("\x01\x23\x45\x67\x89\xab\xcd\xef\xfe\xdc\xba\x98\x76\x54\x32\x10"),
          KeyBytes("\x0f\xf0\x80")},
@@ -35,7 +35,7 @@ TEST(RegFile, WholeFile) {
               "\"alice\"=hex:0f,f0,80\r\n"
               "\"bob\"=hex:ff\r\n"
               "\"alice\"=hex:\r\n",
-              MakeRegFile(certificates));
+              MakeRegFile(certificates).Get());
 }
 
 TEST(RegFile, ValueNamesAreEscaped) {
@@ -54,7 +54,7 @@ TEST(RegFile, ValueNamesAreEscaped) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(kHead + c.written + "=hex:01\r\n" + kCookies + c.written + "=hex:02\r\n",
-                  MakeRegFile({{c.userId, KeyBytes("\x01"), KeyBytes("\x02")}}))
+                  MakeRegFile({{c.userId, KeyBytes("\x01"), KeyBytes("\x02")}}).Get())
             << c.userId;
     }
 }
@@ -85,8 +85,9 @@ TEST(RegFile, SecondBytesOfDoubleByteCharactersAreNoEscapes) {
     };
     for (const auto& c : cases) {
         EXPECT_TRUE(exchange::IsRegValueName(c.userId, ShiftJisLeadByte)) << c.userId;
-        EXPECT_EQ(kHead + c.written + "=hex:01\r\n" + kCookies + c.written + "=hex:02\r\n",
-                  MakeRegFile({{c.userId, KeyBytes("\x01"), KeyBytes("\x02")}}, ShiftJisLeadByte))
+        EXPECT_EQ(
+            kHead + c.written + "=hex:01\r\n" + kCookies + c.written + "=hex:02\r\n",
+            MakeRegFile({{c.userId, KeyBytes("\x01"), KeyBytes("\x02")}}, ShiftJisLeadByte).Get())
             << c.userId;
     }
     // A first byte alone, or before a quote or a control character, would swallow what follows.

@@ -3,10 +3,11 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace testing_support {
 
-inline std::string Hex(const std::string& bytes) {
+inline std::string Hex(std::string_view bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string hex;
     for (char c : bytes) {

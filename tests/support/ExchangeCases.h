@@ -66,7 +66,9 @@ struct ImportCase : testing_support::NamedCase {
     const char* userId;            // the user ID stored, nullptr: nothing stored
     const char* userKey;           // the Users value stored
     const char* cookieKey;         // the Cookies value stored
-    const char* refusal = nullptr; // for a file stored nothing from: what the console says of it
+    const char* refusal = nullptr; // for a file stored nothing from: what both programs say of it
+    // Whether the import asks first: the store holds another CookieKey under the user ID.
+    bool asks = false;
 };
 
 inline const std::string k128Chars(128, 'u');
@@ -87,8 +89,14 @@ inline const std::vector<ImportCase>& ImportCases() {
         ImportCase{{"NoUserLine"}, "Version = 2.0\nUserKey = 41\nCookieKey = 42", "", "A", "B"},
         // A key line that decodes to nothing still stores the empty key.
         ImportCase{{"EmptyKeyValue"}, "User = alice\nUserKey = \nCookieKey = 42", "alice", "", "B"},
-        // Both keys replaced, whatever the spelling.
-        ImportCase{{"ExistingUserId"}, "User = BOB\nUserKey = 41\nCookieKey = 42", "bob", "A", "B"},
+        // Both keys replaced, whatever the spelling, once the user agreed.
+        ImportCase{{"ExistingUserId"},
+                   "User = BOB\nUserKey = 41\nCookieKey = 42",
+                   "bob",
+                   "A",
+                   "B",
+                   nullptr,
+                   true},
         ImportCase{{"TwoLines"},
                    "User = alice\nUserKey = 41",
                    nullptr,

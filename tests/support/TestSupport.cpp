@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace testing_support {
@@ -155,9 +156,21 @@ TimelineRecorder& Timeline() {
 
 namespace {
 
-int RecordMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+// `text` in the ANSI code page, with "?" for what it lacks.
+std::string Narrow(const wchar_t* text) {
+    if (text == nullptr) {
+        return std::string();
+    }
+    int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(bytes > 0 ? static_cast<std::size_t>(bytes) : 1, '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text, -1, &narrow[0], bytes, nullptr, nullptr);
+    narrow.resize(narrow.size() - 1);
+    return narrow;
+}
+
+int RecordMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     MessageBoxRecorder& boxes = MessageBoxes();
-    boxes.calls.push_back({owner, text, caption, type});
+    boxes.calls.push_back({owner, Narrow(text), Narrow(caption), type, text});
     if (boxes.answers.empty()) {
         return IDOK;
     }
@@ -193,19 +206,19 @@ void RecordClock(SYSTEMTIME* now) {
     RecordEvent("clock");
 }
 
-BOOL RecordFileDialog(bool save, OPENFILENAMEA* request) {
+BOOL RecordFileDialog(bool save, OPENFILENAMEW* request) {
     std::string filter;
-    for (const char* part = request->lpstrFilter; part != nullptr && *part != '\0';
-         part += std::strlen(part) + 1) {
-        filter += std::string(part) + "|";
+    for (const wchar_t* part = request->lpstrFilter; part != nullptr && *part != L'\0';
+         part += std::wcslen(part) + 1) {
+        filter += Narrow(part) + "|";
     }
-    FileDialogs().calls.push_back({save, request->hwndOwner, filter, request->lpstrFile,
-                                   request->lpstrDefExt != nullptr ? request->lpstrDefExt : "",
-                                   request->Flags, request->nMaxFile});
+    FileDialogs().calls.push_back({save, request->hwndOwner, filter, Narrow(request->lpstrFile),
+                                   Narrow(request->lpstrDefExt), request->Flags,
+                                   request->nMaxFile});
     if (FileDialogs().answers.empty()) {
         return FALSE;
     }
-    std::string answer = FileDialogs().answers.front();
+    std::wstring answer = FileDialogs().answers.front();
     FileDialogs().answers.pop_front();
     if (answer.size() >= request->nMaxFile) {
         return FALSE; // the dialog refuses a path that does not fit
@@ -215,11 +228,11 @@ BOOL RecordFileDialog(bool save, OPENFILENAMEA* request) {
     return TRUE;
 }
 
-BOOL RecordSaveDialog(OPENFILENAMEA* request) {
+BOOL RecordSaveDialog(OPENFILENAMEW* request) {
     return RecordFileDialog(true, request);
 }
 
-BOOL RecordOpenDialog(OPENFILENAMEA* request) {
+BOOL RecordOpenDialog(OPENFILENAMEW* request) {
     return RecordFileDialog(false, request);
 }
 

@@ -54,9 +54,10 @@ extern const char kCookiesPath[];
 
 struct MessageBoxCall {
     HWND owner;
-    std::string text;
-    std::string caption;
+    std::string text;    // in the ANSI code page, a character it lacks as "?"
+    std::string caption; // the same
     UINT type;
+    std::wstring wideText; // as shown
 };
 
 // Records every message box and answers with the scripted results in order, IDOK once they
@@ -101,11 +102,11 @@ struct FileDialogCall {
     DWORD maxFile;
 };
 
-// Records the save and open dialogs and answers each with the next path of `answers` (chosen as
-// a user would), or cancels once they run out.
+// Records the save and open dialogs (their texts in the ANSI code page) and answers each with the
+// next path of `answers` (chosen as a user would), or cancels once they run out.
 struct FileDialogRecorder {
     std::vector<FileDialogCall> calls;
-    std::deque<std::string> answers;
+    std::deque<std::wstring> answers;
 };
 FileDialogRecorder& FileDialogs();
 

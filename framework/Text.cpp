@@ -1,0 +1,100 @@
+#include "Text.h"
+
+#include <limits>
+
+namespace fw {
+namespace {
+
+int Length(std::size_t size) {
+    return size < static_cast<std::size_t>(std::numeric_limits<int>::max()) ? static_cast<int>(size)
+                                                                            : -1;
+}
+
+// Converts into the buffer that `resize(n)` makes room for and returns; checks that the bytes
+// give back exactly the text.
+template <class Resize> bool Convert(std::wstring_view text, Resize&& resize) {
+    int length = Length(text.size());
+    if (length < 0 || text.find(L'\0') != std::wstring_view::npos) {
+        return false;
+    }
+    if (length == 0) {
+        resize(0);
+        return true;
+    }
+    // A UTF-8 code page takes neither flag nor default character; every other code page says
+    // through `usedDefault` whether a character had no equivalent.
+    const UINT codePage = ::GetACP();
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultFlag = utf8 ? nullptr : &usedDefault;
+    int bytes = ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr,
+                                      usedDefaultFlag);
+    if (bytes <= 0 || usedDefault) {
+        return false;
+    }
+    char* out = resize(static_cast<std::size_t>(bytes));
+    if (::WideCharToMultiByte(codePage, flags, text.data(), length, out, bytes, nullptr,
+                              usedDefaultFlag) != bytes ||
+        usedDefault) {
+        return false;
+    }
+    // The way back must give the same characters: the code page's tables decide, not the flags.
+    WideSecret back;
+    back.Resize(text.size());
+    return ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, out, bytes, back.Buffer(),
+                                 length) == length &&
+           back.Get() == text;
+}
+
+} // namespace
+
+bool ToAnsi(std::wstring_view text, std::string& ansi) {
+    bool exact = Convert(text, [&](std::size_t size) {
+        ansi.assign(size, '\0');
+        return &ansi[0];
+    });
+    if (!exact) {
+        ansi.clear();
+    }
+    return exact;
+}
+
+bool ToAnsi(std::wstring_view text, Secret& ansi) {
+    bool exact = Convert(text, [&](std::size_t size) {
+        ansi.Clear();
+        ansi.Resize(size);
+        return ansi.Buffer();
+    });
+    if (!exact) {
+        ansi.Clear();
+    }
+    return exact;
+}
+
+std::wstring FromAnsi(std::string_view ansi) {
+    int length = Length(ansi.size());
+    if (length <= 0) {
+        return std::wstring();
+    }
+    int chars = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+    std::wstring text(chars > 0 ? static_cast<std::size_t>(chars) : 0, L'\0');
+    if (chars > 0) {
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, &text[0], chars);
+    }
+    return text;
+}
+
+std::wstring NotInCodePageText(std::wstring_view what) {
+    return std::wstring(what) + L" holds a character that this computer's code page (" +
+           std::to_wstring(::GetACP()) +
+           L") does not have. Use only characters of that code page: certificates are kept and "
+           L"their keys derived in it.";
+}
+
+std::wstring TooLongText(std::wstring_view what, std::size_t maxBytes) {
+    return std::wstring(what) + L" is longer than " + std::to_wstring(maxBytes) +
+           L" bytes in this computer's code page (" + std::to_wstring(::GetACP()) + L").";
+}
+
+} // namespace fw

@@ -1,0 +1,30 @@
+// Text across the code-page boundary. The system gives text as UTF-16; the store's value names
+// and the keys' input are bytes of the ANSI code page. Every text a user typed or passed crosses
+// here, once, and only exactly: a character the code page lacks is refused, never replaced by a
+// look-alike ("best fit": a fullwidth "a" for "a") or by "?".
+#pragma once
+
+#include "Secret.h"
+#include "Win32.h"
+
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+// `text` in the ANSI code page, each character as its byte(s) there. False, leaving `ansi`
+// empty, when a character has no exact equivalent in the code page or the text holds a zero
+// character (which would cut the text short where the system reads it as a C string).
+bool ToAnsi(std::wstring_view text, std::string& ansi);
+bool ToAnsi(std::wstring_view text, Secret& ansi);
+
+// ANSI text as UTF-16, for showing it.
+std::wstring FromAnsi(std::string_view ansi);
+
+// What the user is told when a text (`what`: "The password", "The user ID \"...\"") cannot be
+// taken.
+std::wstring NotInCodePageText(std::wstring_view what);
+// ...and when it takes more than `maxBytes` bytes in the ANSI code page.
+std::wstring TooLongText(std::wstring_view what, std::size_t maxBytes);
+
+} // namespace fw
