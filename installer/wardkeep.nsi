@@ -36,12 +36,13 @@ ManifestDPIAware true
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
 ; Add/Remove Programs, in the registry's 64-bit view (SetRegView 64 below).
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; Always here, with no choice: only administrators can write to Program Files, so no other account
+; can place a DLL beside the program, which runs as administrator.
+!define INSTALL_DIR "$PROGRAMFILES64\${PRODUCT}"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\${PRODUCT}"
-; An update goes where the installed version is, wherever the user put it.
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+InstallDir "${INSTALL_DIR}"
 RequestExecutionLevel admin
 BrandingText "${PRODUCT} ${VERSION}"
 
@@ -56,12 +57,12 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 
-!insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\wardkeep.exe"
 !define MUI_FINISHPAGE_NOREBOOTSUPPORT
@@ -75,6 +76,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 Function .onInit
   SetShellVarContext all
   SetRegView 64
+  ; Also when the command line names another folder (/D=).
+  StrCpy $INSTDIR "${INSTALL_DIR}"
 FunctionEnd
 
 Function un.onInit
@@ -82,8 +85,25 @@ Function un.onInit
   SetRegView 64
 FunctionEnd
 
+; The files the installer puts in folder DIR, and the folder itself when nothing else is left in it.
+!macro RemoveInstalledFiles DIR
+  Delete "${DIR}\wardkeep.exe"
+  Delete "${DIR}\wardkeepc.exe"
+  Delete "${DIR}\wardkeep.chm"
+  Delete "${DIR}\${UNINSTALLER}"
+  RMDir "${DIR}"
+!macroend
+
 Section "Wardkeep" SecProgram
   SectionIn RO
+  ; An earlier version that the user installed elsewhere moves here: its files go, so that the
+  ; uninstall entry written below, which names this folder only, covers every copy. Its own
+  ; uninstaller is not run: other accounts may be able to write to that folder.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} $0 != $INSTDIR
+    !insertmacro RemoveInstalledFiles "$0"
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "/oname=wardkeep.exe" "${PROGRAM}"
   File "/oname=wardkeepc.exe" "${CONSOLE}"
@@ -114,11 +134,7 @@ SectionEnd
 ; outlive the program, and deleting them would make every file encrypted under them
 ; unrecoverable.
 Section "Uninstall"
-  Delete "$INSTDIR\wardkeep.exe"
-  Delete "$INSTDIR\wardkeepc.exe"
-  Delete "$INSTDIR\wardkeep.chm"
-  Delete "$INSTDIR\${UNINSTALLER}"
-  RMDir "$INSTDIR"
+  !insertmacro RemoveInstalledFiles "$INSTDIR"
   Delete "${SHORTCUT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -21,6 +21,9 @@ std::string ExpectedWinePrefix();
 std::string ProgramPath();
 // The certificate file that moves from the first machine to the second, as a Windows path.
 std::string ExchangeFilePath();
+// The folder of the stand-in bcrypt.dll and of the program that loads it, as a Windows path;
+// empty when none was given.
+std::string PlantedDllFolder();
 
 // Everywhere in this process HKEY_LOCAL_MACHINE is redirected to a scratch key. Only `work`, run
 // here, sees the prefix's real machine hive, the one the program under test uses.

@@ -1,5 +1,6 @@
 // Entry point of the e2e driver:
-//   wardkeep_e2e <path of wardkeep.exe> <certificate file to move> [GoogleTest options]
+//   wardkeep_e2e <path of wardkeep.exe> <certificate file to move> [<folder of the stand-in
+//                bcrypt.dll>] [GoogleTest options]
 // Redirects this process's HKEY_LOCAL_MACHINE to a scratch key so that nothing in the driver
 // reaches the machine hive by accident.
 #include "E2eEnvironment.h"
@@ -16,6 +17,7 @@ const char kScratchKey[] = "Software\\WardkeepE2eScratchMachine";
 
 std::string g_programPath;
 std::string g_exchangeFilePath;
+std::string g_plantedDllFolder;
 HKEY g_scratch = nullptr;
 
 std::string ToWindowsPath(std::string path) {
@@ -57,6 +59,10 @@ std::string ExchangeFilePath() {
     return g_exchangeFilePath;
 }
 
+std::string PlantedDllFolder() {
+    return g_plantedDllFolder;
+}
+
 void WithPrefixMachineHive(const std::function<void()>& work) {
     ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     work();
@@ -72,6 +78,9 @@ int main(int argc, char** argv) {
     }
     if (argc > 2) {
         e2e::g_exchangeFilePath = e2e::ToWindowsPath(argv[2]);
+    }
+    if (argc > 3) {
+        e2e::g_plantedDllFolder = e2e::ToWindowsPath(argv[3]);
     }
     // Outside Wine or in a foreign prefix no registry is touched: the tests skip or fail first.
     bool redirect = e2e::RunningUnderWine() && !e2e::ExpectedWinePrefix().empty() &&

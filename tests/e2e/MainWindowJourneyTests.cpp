@@ -1,16 +1,13 @@
 // Journeys through the main window. The real wardkeep.exe runs as a separate process in the
 // build tree's Wine prefix; this driver works it only from outside, with the window messages a
 // mouse and keyboard would cause, and checks what the window shows and what the registry holds.
+#include "E2eDriver.h"
 #include "E2eEnvironment.h"
 #include "E2eStore.h"
 
-#include <bcrypt.h>
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,19 +15,6 @@ using namespace e2e;
 
 namespace {
 
-// The program as a user and the rest of the system see it.
-constexpr int kUserIdEdit = 1010;
-constexpr int kCertificateList = 1011;
-constexpr WPARAM kChangePasswordCommand = 32771;
-constexpr WPARAM kImportCertificateCommand = 32772;
-constexpr WPARAM kExportCertificateCommand = 32773;
-constexpr WPARAM kDeleteCertificateCommand = 32774;
-constexpr WPARAM kNewCertificateCommand = 32776;
-constexpr WPARAM kExitCommand = IDOK; // the "&Exit" menu item
-constexpr int kMessageBoxText = 0xFFFF;
-// New Certificate fields, then Change Password fields.
-constexpr int kNewUserId = 1010, kNewPassword = 1008, kNewRetyped = 1009;
-constexpr int kOldPassword = 1018, kChangedPassword = 1019, kChangedRetyped = 1020;
 const char kDeleteQuestion[] = "Do you really want to delete\nthis certificate? Any files\n"
                                "previously encrypted with this\nkey will not be recoverable!";
 
@@ -41,65 +25,6 @@ const std::vector<std::string> kWineOrder = {"_x", "a-c", "ab", "alice", "B.K", 
 
 // The certificate that the lifecycle journey creates and moves.
 const char kE2eUser[] = "e2e.user";
-
-constexpr DWORD kTimeoutMs = 20000;
-
-template <typename Condition> bool WaitFor(Condition done) {
-    ULONGLONG deadline = ::GetTickCount64() + kTimeoutMs;
-    while (!done()) {
-        if (::GetTickCount64() > deadline) {
-            return false;
-        }
-        ::Sleep(10);
-    }
-    return true;
-}
-
-// --- The program's process and windows ---
-
-LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (::SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result) ==
-        0) {
-        ADD_FAILURE() << "message 0x" << std::hex << message << " not answered";
-    }
-    return static_cast<LRESULT>(result);
-}
-
-std::string WindowText(HWND window) {
-    char text[512] = {};
-    Send(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-// A visible dialog of process `processId` with this caption (and owner, unless null).
-HWND FindDialog(DWORD processId, const char* caption, HWND owner) {
-    struct Search {
-        DWORD processId;
-        const char* caption;
-        HWND owner;
-        HWND found;
-    } search = {processId, caption, owner, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            Search& s = *reinterpret_cast<Search*>(param);
-            DWORD id = 0;
-            ::GetWindowThreadProcessId(window, &id);
-            char className[64] = {};
-            char text[256] = {};
-            ::GetClassNameA(window, className, sizeof className);
-            ::GetWindowTextA(window, text, sizeof text);
-            if (id == s.processId && ::IsWindowVisible(window) &&
-                std::string(className) == "#32770" && std::string(text) == s.caption &&
-                (s.owner == nullptr || ::GetWindow(window, GW_OWNER) == s.owner)) {
-                s.found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 // Memory inside the program's process, for list-view messages that carry pointers.
 class RemoteMemory {
@@ -130,47 +55,16 @@ class RemoteMemory {
     char* m_address;
 };
 
-class MainWindowJourney : public PrefixStoreTest {
+class MainWindowJourney : public WindowProgramTest {
   protected:
     void SetUp() override {
-        PrefixStoreTest::SetUp();
+        WindowProgramTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) {
             return;
         }
         ASSERT_FALSE(e2e::ProgramPath().empty()) << "usage: wardkeep_e2e <path of wardkeep.exe>";
         SeedCertificates(kSeededUserIds);
     }
-
-    void TearDown() override {
-        if (m_process.hProcess != nullptr) {
-            if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
-                ::TerminateProcess(m_process.hProcess, 99);
-                ::WaitForSingleObject(m_process.hProcess, kTimeoutMs);
-            }
-            ::CloseHandle(m_process.hProcess);
-            ::CloseHandle(m_process.hThread);
-        }
-        PrefixStoreTest::TearDown();
-    }
-
-    void StartProgram() {
-        std::string commandLine = "\"" + e2e::ProgramPath() + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        ASSERT_TRUE(::CreateProcessA(e2e::ProgramPath().c_str(), commandLine.data(), nullptr,
-                                     nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_process))
-            << "cannot start " << e2e::ProgramPath() << ": error " << ::GetLastError();
-        ASSERT_TRUE(WaitFor([&] {
-            m_main = FindDialog(m_process.dwProcessId, "Wardkeep", nullptr);
-            return m_main != nullptr;
-        })) << "no \"Wardkeep\" window within 20 s";
-        m_list = ::GetDlgItem(m_main, kCertificateList);
-        m_userId = ::GetDlgItem(m_main, kUserIdEdit);
-        ASSERT_NE(nullptr, m_list);
-        ASSERT_NE(nullptr, m_userId);
-    }
-
-    int ItemCount() { return static_cast<int>(Send(m_list, LVM_GETITEMCOUNT, 0, 0)); }
 
     std::vector<std::string> ListItems() {
         std::vector<std::string> items;
@@ -212,30 +106,6 @@ class MainWindowJourney : public PrefixStoreTest {
         ::PostMessageA(m_list, WM_KEYUP, key, 0xC0000001);
     }
 
-    // Waits for the program's dialog with `caption`, owned by `owner`, and checks it is modal.
-    void WaitForDialog(const char* caption, HWND owner, HWND& found) {
-        ASSERT_TRUE(WaitFor([&] {
-            found = FindDialog(m_process.dwProcessId, caption, owner);
-            return found != nullptr;
-        })) << (FindDialog(m_process.dwProcessId, caption, nullptr) != nullptr
-                    ? std::string("the \"") + caption + "\" window has another owner"
-                    : std::string("no \"") + caption + "\" window within 20 s");
-        EXPECT_FALSE(::IsWindowEnabled(owner)) << caption << " is not modal";
-    }
-
-    // Checks the message box with `caption`, owned by `owner`, and answers with `button`.
-    void AnswerBox(const char* caption, HWND owner, const char* text, int button) {
-        HWND box = nullptr;
-        ASSERT_NO_FATAL_FAILURE(WaitForDialog(caption, owner, box));
-        EXPECT_EQ(text, WindowText(::GetDlgItem(box, kMessageBoxText)));
-        HWND answer = ::GetDlgItem(box, button);
-        ASSERT_NE(nullptr, answer) << "the box has no button " << button;
-        ::PostMessageA(answer, BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); })) << "the box stays open";
-        // Answered only after the handler that asked has finished.
-        Send(m_main, WM_NULL, 0, 0);
-    }
-
     void AnswerDeleteQuestion(int button) { AnswerBox("Warning", m_main, kDeleteQuestion, button); }
 
     // Picks `path` in the program's save or open dialog, as a user typing it would.
@@ -271,30 +141,10 @@ class MainWindowJourney : public PrefixStoreTest {
         return std::find(items.begin(), items.end(), userId) != items.end();
     }
 
-    static void Type(HWND dialog, int field, const char* text) {
-        Send(::GetDlgItem(dialog, field), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-    }
-    static void Click(HWND dialog, int button) {
-        ::PostMessageA(::GetDlgItem(dialog, button), BM_CLICK, 0, 0);
-    }
-
     void ExpectCertificate(const std::string& userId, bool present) {
         EXPECT_EQ(present, ValueExists(kUsersKey, userId)) << "Users value of " << userId;
         EXPECT_EQ(present, ValueExists(kCookiesKey, userId)) << "Cookies value of " << userId;
     }
-
-    void ExpectProgramEnds() {
-        ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(m_process.hProcess, kTimeoutMs))
-            << "the program is still running 20 s later";
-        DWORD exitCode = 1;
-        ::GetExitCodeProcess(m_process.hProcess, &exitCode);
-        EXPECT_EQ(0u, exitCode);
-    }
-
-    PROCESS_INFORMATION m_process = {};
-    HWND m_main = nullptr;
-    HWND m_list = nullptr;
-    HWND m_userId = nullptr;
 };
 
 TEST_F(MainWindowJourney, DeleteKeyRemovesTheClickedCertificateOnlyAfterOk) {
@@ -372,12 +222,9 @@ bool IsCookieKeyOfAMomentBetween(const std::string& cookie, SYSTEMTIME from, SYS
 
 TEST_F(MainWindowJourney, CreateChangeExportDeleteImportThroughTheRealDialogs) {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ::PostMessageA(m_main, WM_COMMAND, kNewCertificateCommand, 0);
     HWND dialog = nullptr;
-    ASSERT_NO_FATAL_FAILURE(WaitForDialog("New Certificate", m_main, dialog));
-    Type(dialog, kNewUserId, kE2eUser);
-    Type(dialog, kNewPassword, kFirstPassword);
-    Type(dialog, kNewRetyped, "correct horse 1");
+    ASSERT_NO_FATAL_FAILURE(
+        OpenNewCertificate(kE2eUser, kFirstPassword, "correct horse 1", dialog));
     Click(dialog, IDOK);
     ASSERT_NO_FATAL_FAILURE(
         AnswerBox("AUTHENTICATION", dialog, "Passwords need to be identical!", IDOK));
@@ -386,10 +233,7 @@ TEST_F(MainWindowJourney, CreateChangeExportDeleteImportThroughTheRealDialogs) {
     Type(dialog, kNewRetyped, kFirstPassword);
     SYSTEMTIME before, after;
     ::GetSystemTime(&before);
-    ULONGLONG clicked = ::GetTickCount64();
-    Click(dialog, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); })) << "New Certificate stays open";
-    EXPECT_GE(::GetTickCount64() - clicked, 2900u) << "closed before its 3000 ms pause";
+    ASSERT_NO_FATAL_FAILURE(ConfirmNewCertificate(dialog));
     ::GetSystemTime(&after);
     EXPECT_TRUE(WaitFor([&] { return ItemCount() == static_cast<int>(kSeededUserIds.size()) + 1; }))
         << "the list was not refreshed";

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the setup program silently on a private Wine machine that holds two certificates,
-# checks the installed files, the Start-menu shortcut and the Add/Remove Programs entry, runs the
-# registered quiet uninstall, and checks that everything installed is gone and both certificates
-# are untouched. Also checks the portable zip. Leaves the machine as it found it.
+# Installs the setup program silently on a private Wine machine that holds two certificates and
+# an earlier install in a folder of the user's choice, asking for that folder again; checks that
+# it installs into Program Files all the same and removes the earlier copy, checks the installed
+# files, the Start-menu shortcut and the Add/Remove Programs entry, runs the registered quiet
+# uninstall, and checks that everything installed is gone and both certificates are untouched.
+# Also checks the portable zip. Leaves the machine as it found it.
 #
 # install-uninstall.sh RUNNER PREFIX VERSION SETUP_EXE ZIP PROGRAM HELP_FILE CMAKE CONSOLE
 #   RUNNER runs a Windows program in the Wine prefix PREFIX; PROGRAM, HELP_FILE and CONSOLE (the
@@ -14,6 +16,8 @@ console=$9
 
 install_dir="$prefix/drive_c/Program Files/Wardkeep"
 install_dir_win='C:\Program Files\Wardkeep'
+elsewhere_dir="$prefix/drive_c/Wardkeep-elsewhere"
+elsewhere_dir_win='C:\Wardkeep-elsewhere'
 shortcut="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Wardkeep.lnk"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Wardkeep'
 lockwell_key='HKLM\SOFTWARE\Lockwell'
@@ -57,6 +61,8 @@ remove_wardkeep() {
 cleanup() {
     set +e
     remove_wardkeep
+    rm -rf "$elsewhere_dir"
+    "$runner" reg delete "$uninstall_key" /f /reg:64 >/dev/null 2>&1
     for certificate in "${certificates[@]}"; do
         read -r user_id _ <<<"$certificate"
         for key in Users_lkw_20 Cookies_lkw_20; do
@@ -96,8 +102,15 @@ for certificate in "${certificates[@]}"; do
         /d "$cookie_key" /f /reg:32 >/dev/null
 done
 
-step "Silent install of $(basename "$setup_exe")"
-"$runner" "$setup_exe" /S || fail "the installer exited with $?"
+step "An earlier version installed in $elsewhere_dir_win"
+mkdir -p "$elsewhere_dir"
+cp "$program" "$console" "$help_file" "$elsewhere_dir"
+touch "$elsewhere_dir/Uninstall.exe"
+"$runner" reg add "$uninstall_key" /v InstallLocation /d "$elsewhere_dir_win" /f /reg:64 >/dev/null
+
+step "Silent install of $(basename "$setup_exe"), asking for $elsewhere_dir_win"
+"$runner" "$setup_exe" /S "/D=$elsewhere_dir_win" || fail "the installer exited with $?"
+[ ! -e "$elsewhere_dir" ] || fail "the earlier install is still there: $(files_in "$elsewhere_dir")"
 
 step "The programs, the help and the uninstaller are in $install_dir_win"
 installed=$(files_in "$install_dir")
