@@ -1,14 +1,16 @@
 // The console program. The real wardkeepc.exe runs as a separate process in the build tree's Wine
 // prefix with its standard streams redirected to files; the driver checks its exit code, what it
 // printed and what the prefix's store holds afterwards.
+#include "E2eDriver.h"
 #include "E2eEnvironment.h"
 #include "E2eStore.h"
 #include "support/ExchangeCases.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,120 +21,10 @@ using testing_support::NamedCase;
 
 namespace {
 
-constexpr DWORD kTimeoutMs = 20000;
-
-struct Outcome {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out;
-    std::string err;
-};
-
-// One argument as the C runtime splits a command line in the ANSI code page: quoted, with the
-// backslashes before a quote doubled.
-std::string Quote(const std::string& arg) {
-    std::string quoted = "\"";
-    std::size_t backslashes = 0;
-    for (std::size_t i = 0; i < arg.size(); ++i) {
-        const char c = arg[i];
-        if (::IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < arg.size()) {
-            quoted.append(arg, i++, 2); // a double-byte character: its second byte is no escape
-            backslashes = 0;
-            continue;
-        }
-        if (c == '"') {
-            quoted.append(backslashes + 1, '\\');
-        }
-        backslashes = c == '\\' ? backslashes + 1 : 0;
-        quoted += c;
-    }
-    return quoted.append(backslashes, '\\') + "\"";
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A folder of its own under the temporary folder, removed with what it holds.
-class TempFolder {
-  public:
-    TempFolder() {
-        char temp[MAX_PATH + 1] = {};
-        ::GetTempPathA(sizeof temp, temp);
-        m_path = std::string(temp) + "wardkeepc-e2e-" + std::to_string(::GetCurrentProcessId());
-        ::CreateDirectoryA(m_path.c_str(), nullptr);
-    }
-    ~TempFolder() {
-        WIN32_FIND_DATAA found;
-        HANDLE search = ::FindFirstFileA(File("*").c_str(), &found);
-        for (bool more = search != INVALID_HANDLE_VALUE; more;
-             more = ::FindNextFileA(search, &found)) {
-            ::DeleteFileA(File(found.cFileName).c_str());
-        }
-        if (search != INVALID_HANDLE_VALUE) {
-            ::FindClose(search);
-        }
-        ::RemoveDirectoryA(m_path.c_str());
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string File(const std::string& name) const { return m_path + "\\" + name; }
-
-  private:
-    std::string m_path;
-};
-
-// Runs `program` with `args`, `input` on its standard input and its output streams caught in
-// files of `folder`; standard output goes to `outputPath` instead when one is given.
-Outcome RunProcess(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& input, const TempFolder& folder,
-                   const std::string& outputPath = "") {
-    std::string commandLine = Quote(program);
-    for (const std::string& arg : args) {
-        commandLine += " " + Quote(arg);
-    }
-    WriteFileBytes(folder.File("stdin"), input);
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    auto open = [&](const std::string& path, bool write) {
-        return ::CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
-                             &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr);
-    };
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = open(folder.File("stdin"), false);
-    startup.hStdOutput = open(outputPath.empty() ? folder.File("stdout") : outputPath, true);
-    startup.hStdError = open(folder.File("stderr"), true);
-    PROCESS_INFORMATION process = {};
-    bool started = ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                    DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
-    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
-        ::CloseHandle(handle);
-    }
-    Outcome outcome;
-    EXPECT_TRUE(started) << "cannot start " << commandLine << ": error " << ::GetLastError();
-    if (started) {
-        EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, kTimeoutMs))
-            << commandLine << " still runs 20 s later";
-        ::GetExitCodeProcess(process.hProcess, &outcome.exitCode);
-        ::CloseHandle(process.hProcess);
-        ::CloseHandle(process.hThread);
-    }
-    outcome.out = FileBytes(folder.File("stdout"));
-    outcome.err = FileBytes(folder.File("stderr"));
-    return outcome;
-}
-
 // The file's bytes, or kAbsent when there is no such file.
 std::string FileOrAbsent(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? kAbsent
                                                                          : FileBytes(path);
-}
-
-// wardkeepc.exe, next to wardkeep.exe.
-std::string ConsoleProgramPath() {
-    std::string program = ProgramPath();
-    return program.substr(0, program.find_last_of('\\') + 1) + "wardkeepc.exe";
 }
 
 // A certificate as the tests seed it and expect it back.
@@ -170,7 +62,11 @@ class ConsoleTest : public PrefixStoreTest {
 
     Outcome Run(const std::vector<std::string>& args, const std::string& input = "",
                 const std::string& outputPath = "") {
-        return RunProcess(ConsoleProgramPath(), args, input, m_folder, outputPath);
+        return RunProcess(CommandLine(ConsoleProgramPath(), args), input, m_folder, outputPath);
+    }
+    // With arguments that the ANSI code page cannot hold.
+    Outcome RunWide(const std::vector<std::wstring>& args, const std::string& input = "") {
+        return RunProcess(CommandLine(ConsoleProgramPath(), args), input, m_folder);
     }
 
     static void ExpectKeys(const std::string& userId, const std::string& userKey,
@@ -343,37 +239,37 @@ struct ConsoleRun {
     std::string screen; // what the console shows when the program has ended
 };
 
-// Key presses of `text` into console input `input`; "\r" is the Enter key.
+// Key presses of `text` (in the ANSI code page) into console input `input`, as the characters
+// they are; "\r" is the Enter key.
 void TypeInto(HANDLE input, const std::string& text) {
     std::vector<INPUT_RECORD> records;
-    for (char c : text) {
+    for (wchar_t c : Widen(text)) {
         for (BOOL down : {TRUE, FALSE}) {
             INPUT_RECORD record = {};
             record.EventType = KEY_EVENT;
             record.Event.KeyEvent.bKeyDown = down;
             record.Event.KeyEvent.wRepeatCount = 1;
-            record.Event.KeyEvent.wVirtualKeyCode = c == '\r' ? VK_RETURN : LOBYTE(::VkKeyScanA(c));
-            record.Event.KeyEvent.uChar.AsciiChar = c;
+            record.Event.KeyEvent.wVirtualKeyCode =
+                c == L'\r' ? VK_RETURN : LOBYTE(::VkKeyScanW(c));
+            record.Event.KeyEvent.uChar.UnicodeChar = c;
             records.push_back(record);
         }
     }
     DWORD written = 0;
     EXPECT_TRUE(
-        ::WriteConsoleInputA(input, records.data(), static_cast<DWORD>(records.size()), &written));
+        ::WriteConsoleInputW(input, records.data(), static_cast<DWORD>(records.size()), &written));
 }
 
 ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::string& typed) {
-    std::string commandLine = Quote(ConsoleProgramPath());
-    for (const std::string& arg : args) {
-        commandLine += " " + Quote(arg);
-    }
-    STARTUPINFOA startup = {};
+    std::wstring commandLine = CommandLine(ConsoleProgramPath(), args);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     ConsoleRun run;
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
                           nullptr, nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << commandLine << ": error " << ::GetLastError();
+        ADD_FAILURE() << "cannot start " << testing::PrintToString(commandLine) << ": error "
+                      << ::GetLastError();
         return run;
     }
     // The driver joins the program's console for as long as it runs, and a little longer.
@@ -383,7 +279,8 @@ ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::s
     while (!(attached = ::AttachConsole(process.dwProcessId)) && ::GetTickCount64() < deadline) {
         ::Sleep(10);
     }
-    EXPECT_TRUE(attached) << "cannot attach to the console of " << commandLine;
+    EXPECT_TRUE(attached) << "cannot attach to the console of "
+                          << testing::PrintToString(commandLine);
     if (attached) {
         HANDLE input =
             ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
@@ -392,7 +289,7 @@ ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::s
         ::CloseHandle(input);
     }
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, kTimeoutMs))
-        << commandLine << " still runs 20 s later";
+        << testing::PrintToString(commandLine) << " still runs 20 s later";
     ::GetExitCodeProcess(process.hProcess, &run.exitCode);
     if (attached) {
         HANDLE output =
@@ -446,14 +343,41 @@ TEST_P(ConsoleAskTest, AsksOnTheConsoleAndEchoesNoPassword) {
 
 INSTANTIATE_TEST_SUITE_P(
     Console, ConsoleAskTest,
-    testing::Values(AskCase{{"New"},
+    testing::Values(AskCase{{"NewReplacingAnswered"},
                             {"new", "alice"},
-                            "Tiger 7\rTiger 7\r",
+                            "Tiger 7\rTiger 7\ry\r",
                             0,
                             {"Password: ", "Retype password: ",
+                             "Replace the certificate of \"alice\"? Files encrypted under it can "
+                             "no longer be decrypted once it is replaced. [y/N] y",
                              "Stored the certificate of \"alice\"."},
                             "Tiger",
                             Md5Key("aliceTiger 7Tiger 7")},
+                    AskCase{{"NewReplacingDeclined"},
+                            {"new", "alice"},
+                            "Tiger 7\rTiger 7\r\r",
+                            1,
+                            {"Replace the certificate of \"alice\"?",
+                             "Nothing was stored for \"alice\"."},
+                            "Tiger",
+                            Md5Key("aliceoldold")},
+                    // A letter of the ANSI code page typed at the console is its byte there, as in
+                    // the dialog (the console's own code page is another).
+                    AskCase{{"TypedLetterOfTheCodePage"},
+                            {"passwd", "alice"},
+                            "old\rZ\xe4hZ\rZ\xe4hZ\r",
+                            0,
+                            {"Old password: ", "Changed the password of \"alice\"."},
+                            "hZ",
+                            Md5Key("aliceZ\xe4hZZ\xe4hZ")},
+                    // Typed at a console, the lines for scripts are not echoed either.
+                    AskCase{{"PasswordStdinTypedAtTheConsole"},
+                            {"passwd", "alice", "--password-stdin"},
+                            "old\rLion 9\rLion 9\r",
+                            0,
+                            {"Changed the password of \"alice\"."},
+                            "Lion",
+                            Md5Key("aliceLion 9Lion 9")},
                     AskCase{{"Passwd"},
                             {"passwd", "alice"},
                             "old\rLion 8\rLion 8\r",
@@ -554,7 +478,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PasswordCase{{"PasswordOver192Characters"},
                                  {"new", "alice", "--password-stdin"},
                                  k193Chars + "\n" + k193Chars + "\n",
-                                 "longer than 192 characters",
+                                 "The password is longer than 192 bytes",
                                  kOldKey},
                     PasswordCase{{"UserIdOver127Characters"},
                                  {"new", std::string(128, 'u'), "--password-stdin"},
@@ -624,7 +548,7 @@ TEST_P(ConsoleImportTest, CheckSaysWhatImportStores) {
     }
     Outcome checked = Run({"check", file});
     EXPECT_EQ((std::vector<std::string>{"Bob"}), EnumeratedNames(kUsersKey)) << "check stored";
-    Outcome imported = Run({"import", file});
+    Outcome imported = Run({"import", file, c.asks ? "--yes" : "--"});
     if (c.userId == nullptr) {
         for (const Outcome& refused : {checked, imported}) {
             EXPECT_EQ(1u, refused.exitCode);
@@ -648,6 +572,93 @@ TEST_P(ConsoleImportTest, CheckSaysWhatImportStores) {
 
 INSTANTIATE_TEST_SUITE_P(Console, ConsoleImportTest, testing::ValuesIn(ImportCases()),
                          CaseName<ImportCase>);
+
+// ---- Questions, typed text and closed files -------------------------------------------------
+
+// Replacing a certificate loses its CookieKey: new and import ask, and a script must say --yes.
+// Options may stand before or after the arguments.
+TEST_F(ConsoleTest, NewAndImportAskBeforeReplacingAndYesAnswersForScripts) {
+    SeedValue(kUsersKey, "alice", kOldKey);
+    SeedValue(kCookiesKey, "alice", "cookie of alice");
+    Outcome refused = Run({"new", "ALICE", "--password-stdin"}, "n\nn\n");
+    EXPECT_EQ(2u, refused.exitCode);
+    EXPECT_NE(std::string::npos,
+              refused.err.find("Nothing was stored for \"ALICE\". Confirm with --yes."))
+        << refused.err;
+    ExpectKeys("alice", kOldKey, "cookie of alice");
+    Outcome replaced = Run({"new", "--yes", "alice", "--password-stdin"}, "n\nn\n");
+    EXPECT_EQ(0u, replaced.exitCode) << replaced.err;
+    std::string cookie;
+    EXPECT_TRUE(ReadValue(kCookiesKey, "alice", cookie));
+    EXPECT_NE("cookie of alice", cookie);
+
+    // The file holds the old certificate again, with another CookieKey than the one stored now.
+    WriteFileBytes(File("old.crt"), "User = alice\nUserKey = " + Hex(kOldKey, 16) +
+                                        "\nCookieKey = " + Hex("cookie of alice", 16));
+    Outcome declined = Run({"import", File("old.crt")});
+    EXPECT_EQ(2u, declined.exitCode);
+    EXPECT_NE(std::string::npos, declined.err.find("Nothing was imported. Confirm with --yes."))
+        << declined.err;
+    EXPECT_TRUE(ReadValue(kCookiesKey, "alice", cookie));
+    EXPECT_NE("cookie of alice", cookie);
+    EXPECT_EQ(0u, Run({"import", File("old.crt"), "--yes"}).exitCode);
+    ExpectKeys("alice", kOldKey, "cookie of alice");
+    // The same certificate again loses nothing: no question.
+    Outcome again = Run({"import", File("old.crt")});
+    EXPECT_EQ(0u, again.exitCode) << again.err;
+}
+
+// The file's DACL as SDDL text, or "<none>".
+std::string FileSecurity(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return "<none>";
+    }
+    LPSTR text = nullptr;
+    std::string sddl = "<none>";
+    if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        sddl = text;
+        ::LocalFree(text);
+    }
+    ::LocalFree(descriptor);
+    return sddl;
+}
+
+// Arguments arrive as typed: a user ID the ANSI code page cannot hold is refused (best fit would
+// have made the fullwidth "a" delete "alice"), a file name it cannot hold works, and the files
+// that hold keys are closed to others, also one that existed open to all. Under Wine a plain
+// file reads back with an Everyone (WD) entry.
+TEST_F(ConsoleTest, ArgumentsAreTakenAsTypedAndKeyFilesAreClosedToOthers) {
+    SeedValue(kUsersKey, "alice", kOldKey);
+    SeedValue(kCookiesKey, "alice", "cookie of alice");
+    Outcome refused = RunWide({L"delete", L"\xff41lice", L"--yes"});
+    EXPECT_EQ(2u, refused.exitCode);
+    EXPECT_NE(std::string::npos, refused.err.find("holds a character that this computer's code "
+                                                  "page (1252) does not have"))
+        << refused.err;
+    EXPECT_TRUE(ValueExists(kUsersKey, "alice"));
+
+    const std::wstring unusual = Widen(File("")) + L"\x0141\x03a9.crt";
+    Outcome exported = RunWide({L"export", L"alice", unusual});
+    EXPECT_EQ(0u, exported.exitCode) << exported.err;
+    WriteFileBytes(File("open.reg"), "left open to all");
+    ASSERT_NE(std::string::npos, FileSecurity(Widen(File("open.reg"))).find(";;;WD)"));
+    Outcome rolled = RunWide({L"reg", unusual, L"-o", Widen(File("open.reg"))});
+    EXPECT_EQ(0u, rolled.exitCode) << rolled.err;
+    EXPECT_NE(std::string::npos, FileBytes(File("open.reg")).find("\"alice\"=hex:"));
+    for (const std::wstring& path : {unusual, Widen(File("open.reg"))}) {
+        const std::string security = FileSecurity(path);
+        EXPECT_NE("<none>", security);
+        EXPECT_EQ(std::string::npos, security.find(";;;WD)")) << security;
+    }
+    DeleteStore();
+    Outcome imported = RunWide({L"import", unusual});
+    EXPECT_EQ(0u, imported.exitCode) << imported.err;
+    ExpectKeys("alice", kOldKey, "cookie of alice");
+    ::DeleteFileW(unusual.c_str());
+}
 
 // ---- Roll-out to many machines -------------------------------------------------------------
 
@@ -673,7 +684,9 @@ const std::vector<RolledOut>& RolledOutCertificates() {
 Outcome RegImport(const std::string& file, const TempFolder& folder) {
     char system[MAX_PATH + 1] = {};
     ::GetSystemDirectoryA(system, sizeof system);
-    return RunProcess(std::string(system) + "\\reg.exe", {"import", file, "/reg:32"}, "", folder);
+    return RunProcess(CommandLine(std::string(system) + "\\reg.exe",
+                                  std::vector<std::string>{"import", file, "/reg:32"}),
+                      "", folder);
 }
 
 // The store holds these certificates, byte for byte, in the 32-bit view only, and nothing else.
@@ -730,6 +743,30 @@ TEST_F(ConsoleTest, RegTurnsExportedCertificatesIntoOneRegFileOrNothing) {
     EXPECT_EQ("", written.out);
     EXPECT_EQ(printed.out, FileBytes(out));
     EXPECT_EQ(0u, printed.out.find("Windows Registry Editor Version 5.00\r\n\r\n"));
+}
+
+// "*.crt" must not pick up "alice.crt_old" through its short name (ALICEC~1.CRT), whose old
+// keys would win in the .reg file; two files that give one user ID different keys are refused,
+// naming both; the same certificate twice is written once.
+TEST_F(ConsoleTest, RegMatchesLongNamesAndTakesEachUserIdOnce) {
+    const std::string current = "User = alice\nUserKey = 01\nCookieKey = 02";
+    WriteFileBytes(File("alice.crt"), current);
+    WriteFileBytes(File("alice.crt_old"), "User = alice\nUserKey = 0e\nCookieKey = 0f");
+    WriteFileBytes(File("copy.CRT"), "User = ALICE\nUserKey = 01\nCookieKey = 02");
+    Outcome matched = Run({"reg", File("*.crt")});
+    EXPECT_EQ(0u, matched.exitCode) << matched.err;
+    EXPECT_EQ(std::string::npos, matched.out.find("hex:0e")) << matched.out;
+    EXPECT_EQ(2u, std::count(matched.out.begin(), matched.out.end(), '=')) << matched.out;
+
+    WriteFileBytes(File("other.crt"), "User = Alice\nUserKey = 01\nCookieKey = 03");
+    Outcome refused = Run({"reg", File("*.crt"), "-o", File("roll-out.reg")});
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_NE(std::string::npos,
+              refused.err.find("\"" + File("other.crt") + "\" and \"" + File("alice.crt") +
+                               "\" give the user ID \"Alice\" different keys. "
+                               "Nothing was written."))
+        << refused.err;
+    EXPECT_EQ(kAbsent, FileOrAbsent(File("roll-out.reg")));
 }
 
 // Runs in a second Wine prefix: the system's own "reg import" brings every certificate of the

@@ -126,23 +126,48 @@ void WindowProgramTest::ExpectProgramEnds() {
 
 // ---- The console program ---------------------------------------------------------------------
 
-std::string Quote(const std::string& arg) {
-    std::string quoted = "\"";
+std::wstring Widen(const std::string& ansi) {
+    int chars =
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(chars > 0 ? chars : 0), L'\0');
+    if (chars > 0) {
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0],
+                              chars);
+    }
+    return wide;
+}
+
+namespace {
+
+std::wstring Quote(const std::wstring& arg) {
+    std::wstring quoted = L"\"";
     std::size_t backslashes = 0;
-    for (std::size_t i = 0; i < arg.size(); ++i) {
-        const char c = arg[i];
-        if (::IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < arg.size()) {
-            quoted.append(arg, i++, 2); // a double-byte character: its second byte is no escape
-            backslashes = 0;
-            continue;
+    for (wchar_t c : arg) {
+        if (c == L'"') {
+            quoted.append(backslashes + 1, L'\\');
         }
-        if (c == '"') {
-            quoted.append(backslashes + 1, '\\');
-        }
-        backslashes = c == '\\' ? backslashes + 1 : 0;
+        backslashes = c == L'\\' ? backslashes + 1 : 0;
         quoted += c;
     }
-    return quoted.append(backslashes, '\\') + "\"";
+    return quoted.append(backslashes, L'\\') + L"\"";
+}
+
+} // namespace
+
+std::wstring CommandLine(const std::string& program, const std::vector<std::wstring>& args) {
+    std::wstring commandLine = Quote(Widen(program));
+    for (const std::wstring& arg : args) {
+        commandLine += L" " + Quote(arg);
+    }
+    return commandLine;
+}
+
+std::wstring CommandLine(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::wstring> wide;
+    for (const std::string& arg : args) {
+        wide.push_back(Widen(arg));
+    }
+    return CommandLine(program, wide);
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
@@ -168,36 +193,33 @@ TempFolder::~TempFolder() {
     ::RemoveDirectoryA(m_path.c_str());
 }
 
-Outcome RunProcess(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& input, const TempFolder& folder,
-                   const std::string& outputPath) {
-    std::string commandLine = Quote(program);
-    for (const std::string& arg : args) {
-        commandLine += " " + Quote(arg);
-    }
+Outcome RunProcess(const std::wstring& commandLine, const std::string& input,
+                   const TempFolder& folder, const std::string& outputPath) {
     WriteFileBytes(folder.File("stdin"), input);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     auto open = [&](const std::string& path, bool write) {
         return ::CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
                              &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr);
     };
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = open(folder.File("stdin"), false);
     startup.hStdOutput = open(outputPath.empty() ? folder.File("stdout") : outputPath, true);
     startup.hStdError = open(folder.File("stderr"), true);
     PROCESS_INFORMATION process = {};
-    bool started = ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                    DETACHED_PROCESS, nullptr, nullptr, &startup, &process);
+    std::wstring writable = commandLine;
+    bool started = ::CreateProcessW(nullptr, &writable[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                                    nullptr, nullptr, &startup, &process);
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
         ::CloseHandle(handle);
     }
     Outcome outcome;
-    EXPECT_TRUE(started) << "cannot start " << commandLine << ": error " << ::GetLastError();
+    EXPECT_TRUE(started) << "cannot start " << testing::PrintToString(commandLine) << ": error "
+                         << ::GetLastError();
     if (started) {
         EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, kTimeoutMs))
-            << commandLine << " still runs 20 s later";
+            << testing::PrintToString(commandLine) << " still runs 20 s later";
         ::GetExitCodeProcess(process.hProcess, &outcome.exitCode);
         ::CloseHandle(process.hProcess);
         ::CloseHandle(process.hThread);

@@ -90,9 +90,14 @@ struct Outcome {
     std::string err;
 };
 
-// One argument as the C runtime splits a command line in the ANSI code page: quoted, with the
-// backslashes before a quote doubled.
-std::string Quote(const std::string& arg);
+// Text in the ANSI code page as UTF-16.
+std::wstring Widen(const std::string& ansi);
+
+// The command line of `program` with `args` (in the ANSI code page, or UTF-16 for characters it
+// lacks), each quoted as the C runtime splits a command line: the backslashes before a quote
+// doubled.
+std::wstring CommandLine(const std::string& program, const std::vector<std::wstring>& args);
+std::wstring CommandLine(const std::string& program, const std::vector<std::string>& args);
 
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
@@ -112,9 +117,8 @@ class TempFolder {
 
 // Runs `program` with `args`, `input` on its standard input and its output streams caught in
 // files of `folder`; standard output goes to `outputPath` instead when one is given.
-Outcome RunProcess(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& input, const TempFolder& folder,
-                   const std::string& outputPath = "");
+Outcome RunProcess(const std::wstring& commandLine, const std::string& input,
+                   const TempFolder& folder, const std::string& outputPath = "");
 
 // wardkeepc.exe, next to wardkeep.exe.
 std::string ConsoleProgramPath();

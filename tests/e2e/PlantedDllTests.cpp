@@ -56,9 +56,10 @@ class PlantedDll : public WindowProgramTest {
 
 TEST_F(PlantedDll, NeverRunsInsideEitherProgramButDoesInOneThatLoadsBcryptByName) {
     UseTheWindowProgram(); // a fatal failure ends only this part: the trace is checked below
-    Outcome created =
-        RunProcess(m_folder.File("wardkeepc.exe"), {"new", "planted.console", "--password-stdin"},
-                   "pass 2\r\npass 2\r\n", m_folder);
+    Outcome created = RunProcess(
+        CommandLine(m_folder.File("wardkeepc.exe"),
+                    std::vector<std::string>{"new", "planted.console", "--password-stdin"}),
+        "pass 2\r\npass 2\r\n", m_folder);
     EXPECT_EQ(0u, created.exitCode) << created.err;
 
     const std::string loaded = m_folder.File("bcrypt.dll.loaded");
@@ -72,7 +73,9 @@ TEST_F(PlantedDll, NeverRunsInsideEitherProgramButDoesInOneThatLoadsBcryptByName
     }
 
     // The same folder and environment catch a program that loads bcrypt.dll by its bare name.
-    EXPECT_EQ(0u, RunProcess(m_folder.File(kLoadsBcrypt), {}, "", m_folder).exitCode);
+    EXPECT_EQ(0u, RunProcess(CommandLine(m_folder.File(kLoadsBcrypt), std::vector<std::string>{}),
+                             "", m_folder)
+                      .exitCode);
     EXPECT_EQ(m_folder.File(kLoadsBcrypt) + "\r\n", FileBytes(loaded))
         << "the set-up would not have caught a planted DLL";
 }
