@@ -11,42 +11,43 @@ namespace {
 
 CWinApp* g_app = nullptr;
 
-// The program file's path, however long: the buffer grows until the path fits.
-std::string ModuleFilePath() {
-    std::vector<char> path(MAX_PATH);
+// The program file's path, however long and in whatever folder: the buffer grows until the path
+// fits.
+std::wstring ModuleFilePath() {
+    std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
         DWORD size = static_cast<DWORD>(path.size());
-        DWORD length = ::GetModuleFileNameA(nullptr, path.data(), size);
+        DWORD length = ::GetModuleFileNameW(nullptr, path.data(), size);
         if (length == 0) {
-            return std::string();
+            return std::wstring();
         }
         if (length < size) {
-            return std::string(path.data(), length);
+            return std::wstring(path.data(), length);
         }
         path.resize(path.size() * 2);
     }
 }
 
-std::string::size_type BaseNameStart(const std::string& path) {
-    std::string::size_type slash = path.find_last_of("\\/:");
-    return slash == std::string::npos ? 0 : slash + 1;
+std::wstring::size_type BaseNameStart(const std::wstring& path) {
+    std::wstring::size_type slash = path.find_last_of(L"\\/:");
+    return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
 // Position of the extension's dot in the file-name part, or npos.
-std::string::size_type ExtensionStart(const std::string& path) {
-    std::string::size_type dot = path.find_last_of('.');
-    return dot != std::string::npos && dot >= BaseNameStart(path) ? dot : std::string::npos;
+std::wstring::size_type ExtensionStart(const std::wstring& path) {
+    std::wstring::size_type dot = path.find_last_of(L'.');
+    return dot != std::wstring::npos && dot >= BaseNameStart(path) ? dot : std::wstring::npos;
 }
 
 } // namespace
 
 CWinApp::CWinApp() {
     g_app = this;
-    std::string path = ModuleFilePath();
-    std::string::size_type dot = ExtensionStart(path);
-    std::string stem = path.substr(0, dot);
+    std::wstring path = ModuleFilePath();
+    std::wstring::size_type dot = ExtensionStart(path);
+    std::wstring stem = path.substr(0, dot);
     m_name = stem.substr(BaseNameStart(stem));
-    m_helpFilePath = stem + ".chm";
+    m_helpFilePath = stem + L".chm";
 }
 
 CWinApp::~CWinApp() {
@@ -88,9 +89,9 @@ int FrameworkMessageBox(const wchar_t* text, UINT type, HWND owner) {
         type |= MB_ICONEXCLAMATION;
     }
     CWinApp* app = CWinApp::Current();
-    wchar_t caption[MAX_PATH] = {};
+    const wchar_t* caption = L"";
     if (app != nullptr) {
-        ::MultiByteToWideChar(CP_ACP, 0, app->Name().c_str(), -1, caption, MAX_PATH - 1);
+        caption = app->Name().c_str();
         if (owner == nullptr && app->MainWindow() != nullptr) {
             owner = app->MainWindow()->GetSafeHwnd();
         }

@@ -24,17 +24,17 @@ class CWinApp {
 
     // The program file's name without directory and extension; the caption of framework
     // message boxes.
-    const std::string& Name() const { return m_name; }
+    const std::wstring& Name() const { return m_name; }
     // The program file's path with its extension replaced by ".chm".
-    const std::string& HelpFilePath() const { return m_helpFilePath; }
+    const std::wstring& HelpFilePath() const { return m_helpFilePath; }
 
     // The window that owns framework message boxes and dialogs constructed without a parent.
     CDialog* MainWindow() const { return m_mainWindow; }
     void SetMainWindow(CDialog* window) { m_mainWindow = window; }
 
   private:
-    std::string m_name;
-    std::string m_helpFilePath;
+    std::wstring m_name;
+    std::wstring m_helpFilePath;
     CDialog* m_mainWindow = nullptr;
 };
 

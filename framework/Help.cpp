@@ -17,13 +17,13 @@ namespace {
 // The help file's path as HTML Help can take it: HTML Help fails, or even crashes, on a path of
 // MAX_PATH characters or more, so a longer one is given in its short (8.3) form. Empty when
 // there is no such form (no file, or short names off).
-std::string HelpPathForHtmlHelp(const std::string& path) {
+std::wstring HelpPathForHtmlHelp(const std::wstring& path) {
     if (path.size() < MAX_PATH) {
         return path;
     }
-    char shortPath[MAX_PATH] = {};
-    DWORD length = ::GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::string(shortPath, length) : std::string();
+    wchar_t shortPath[MAX_PATH] = {};
+    DWORD length = ::GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(shortPath, length) : std::wstring();
 }
 
 } // namespace
@@ -32,7 +32,7 @@ void OpenHelpContents(HWND owner) {
     HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
     ::ReleaseCapture();
     CWinApp* app = CWinApp::Current();
-    std::string path = app == nullptr ? std::string() : HelpPathForHtmlHelp(app->HelpFilePath());
+    std::wstring path = app == nullptr ? std::wstring() : HelpPathForHtmlHelp(app->HelpFilePath());
     HWND help =
         path.empty() ? nullptr : CurrentSeams().htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0);
     ::SetCursor(previous);

@@ -14,19 +14,19 @@ int PlatformMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, 
 // hhctrl.ocx and comdlg32 are loaded on first use rather than at start: comdlg32 alone would add
 // tens of milliseconds to every start under Wine, and a missing hhctrl.ocx must not stop the
 // program from starting (help then fails like a missing help file).
-HWND PlatformHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data) {
-    using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
-    static HtmlHelpAFn htmlHelpA = nullptr;
-    if (htmlHelpA == nullptr) {
+HWND PlatformHtmlHelp(HWND caller, const wchar_t* file, UINT command, DWORD_PTR data) {
+    using HtmlHelpWFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+    static HtmlHelpWFn htmlHelpW = nullptr;
+    if (htmlHelpW == nullptr) {
         if (command == HH_CLOSE_ALL) {
             return nullptr; // never opened, nothing to close
         }
-        htmlHelpA = SystemFunction<HtmlHelpAFn>("hhctrl.ocx", "HtmlHelpA");
-        if (htmlHelpA == nullptr) {
+        htmlHelpW = SystemFunction<HtmlHelpWFn>("hhctrl.ocx", "HtmlHelpW");
+        if (htmlHelpW == nullptr) {
             return nullptr;
         }
     }
-    return htmlHelpA(caller, file, command, data);
+    return htmlHelpW(caller, file, command, data);
 }
 
 void PlatformPause(DWORD milliseconds) {

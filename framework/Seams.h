@@ -11,7 +11,8 @@
 namespace fw {
 
 using MessageBoxFn = int (*)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
-using HtmlHelpFn = HWND (*)(HWND caller, const char* file, UINT command, DWORD_PTR data);
+// HTML Help (HtmlHelpW): the help file's path stays UTF-16, so a program in any folder finds it.
+using HtmlHelpFn = HWND (*)(HWND caller, const wchar_t* file, UINT command, DWORD_PTR data);
 // Blocks the program for `milliseconds`, message handling included.
 using PauseFn = void (*)(DWORD milliseconds);
 // Shows one of the system's cursors (IDC_WAIT, IDC_ARROW).

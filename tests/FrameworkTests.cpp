@@ -14,18 +14,18 @@ using namespace testing_support;
 
 namespace {
 
-std::string ModulePath() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+std::wstring ModulePath() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     return path;
 }
 
 TEST(Application, NameAndHelpFileComeFromTheProgramFile) {
     fw::CWinApp* app = fw::CWinApp::Current();
     ASSERT_NE(nullptr, app);
-    EXPECT_EQ("wardkeep_tests", app->Name());
-    std::string path = ModulePath();
-    EXPECT_EQ(path.substr(0, path.size() - 4) + ".chm", app->HelpFilePath());
+    EXPECT_EQ(L"wardkeep_tests", app->Name());
+    std::wstring path = ModulePath();
+    EXPECT_EQ(path.substr(0, path.size() - 4) + L".chm", app->HelpFilePath());
 }
 
 TEST(FrameworkMessageBox, CaptionIsTheApplicationNameAndExclamationIsTheDefaultIcon) {

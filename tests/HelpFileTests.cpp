@@ -11,20 +11,20 @@
 namespace {
 
 // The test program is build\tests\wardkeep_tests.exe; the help file is build\wardkeep.chm.
-std::string BuildDirectoryFile(const char* name) {
-    char path[MAX_PATH] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path, length < MAX_PATH ? length : 0);
+std::wstring BuildDirectoryFile(const wchar_t* name) {
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring directory(path, length < MAX_PATH ? length : 0);
     for (int level = 0; level < 2; ++level) {
-        directory.erase(directory.find_last_of('\\'));
+        directory.erase(directory.find_last_of(L'\\'));
     }
-    return directory + '\\' + name;
+    return directory + L'\\' + name;
 }
 
 TEST(HelpFile, IsACompiledHelpFileThatHtmlHelpOpensAtItsContents) {
-    const std::string file = BuildDirectoryFile("wardkeep.chm");
-    std::ifstream in(file, std::ios::binary);
-    ASSERT_TRUE(in) << file << " was not built (chmcmd missing?)";
+    const std::wstring file = BuildDirectoryFile(L"wardkeep.chm");
+    std::ifstream in(file.c_str(), std::ios::binary);
+    ASSERT_TRUE(in) << testing::PrintToString(file) << " was not built (chmcmd missing?)";
     char signature[4] = {};
     in.read(signature, sizeof signature);
     EXPECT_EQ("ITSF", std::string(signature, static_cast<std::size_t>(in.gcount())));
@@ -32,7 +32,7 @@ TEST(HelpFile, IsACompiledHelpFileThatHtmlHelpOpensAtItsContents) {
 
     // The platform's own HTML Help, not the recorder of the other tests.
     const fw::Seams platform = fw::PlatformSeams();
-    EXPECT_EQ(nullptr, platform.htmlHelp(nullptr, BuildDirectoryFile("missing.chm").c_str(),
+    EXPECT_EQ(nullptr, platform.htmlHelp(nullptr, BuildDirectoryFile(L"missing.chm").c_str(),
                                          HH_DISPLAY_TOC, 0));
     HWND window = platform.htmlHelp(nullptr, file.c_str(), HH_DISPLAY_TOC, 0);
     EXPECT_NE(nullptr, window);

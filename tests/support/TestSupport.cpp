@@ -179,8 +179,8 @@ int RecordMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UI
     return answer;
 }
 
-HWND RecordHelp(HWND caller, const char* file, UINT command, DWORD_PTR) {
-    HelpCalls().calls.push_back({caller, file != nullptr ? file : "", command});
+HWND RecordHelp(HWND caller, const wchar_t* file, UINT command, DWORD_PTR) {
+    HelpCalls().calls.push_back({caller, file != nullptr ? file : L"", command});
     return HelpCalls().result;
 }
 

@@ -70,7 +70,7 @@ MessageBoxRecorder& MessageBoxes();
 
 struct HelpCall {
     HWND caller;
-    std::string file; // empty for a null file
+    std::wstring file; // empty for a null file
     UINT command;
 };
 
