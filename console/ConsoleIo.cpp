@@ -133,12 +133,15 @@ bool ConsoleIo::Write(HANDLE handle, std::wstring_view text) {
     if (IsConsole(handle)) {
         return WriteConsoleText(handle, text);
     }
-    // A message: a character the code page lacks (in a file name) is shown as "?".
+    // A message: a character the code page lacks (in a file name) is shown as "?", not as a
+    // look-alike.
     int length = static_cast<int>(text.size());
-    int bytes = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
+                                      nullptr, nullptr);
     std::string ansi(bytes > 0 ? static_cast<std::size_t>(bytes) : 0, '\0');
     if (bytes > 0) {
-        ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, &ansi[0], bytes, nullptr, nullptr);
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, &ansi[0], bytes,
+                              nullptr, nullptr);
     }
     return WriteAll(handle, ansi.data(), ansi.size());
 }

@@ -155,9 +155,13 @@ std::string Counted(const char* what, long actual, long expected) {
 // The program under measurement must show none; one would wait for a person.
 std::string g_messageBox;
 
-int RecordMessageBox(HWND, const char* text, const char* caption, UINT) {
+int RecordMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT) {
     if (g_messageBox.empty()) {
-        g_messageBox = std::string(caption) + ": " + text;
+        char narrow[512] = {};
+        std::wstring message = std::wstring(caption) + L": " + text;
+        ::WideCharToMultiByte(CP_ACP, 0, message.c_str(), -1, narrow, sizeof narrow - 1, nullptr,
+                              nullptr);
+        g_messageBox = narrow;
     }
     return IDOK;
 }
