@@ -175,6 +175,41 @@ TEST_F(MainWindowJourney, DeleteKeyRemovesTheClickedCertificateOnlyAfterOk) {
     ExpectProgramEnds();
 }
 
+// The question before a certificate is replaced, and the reason an import stores nothing, in the
+// real message boxes: owned by the dialog and by the main window.
+TEST_F(MainWindowJourney, ReplacingAsksAndARefusedImportSaysWhy) {
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    HWND dialog = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenNewCertificate("BOB", "pw", "pw", dialog));
+    Click(dialog, IDOK);
+    ASSERT_NO_FATAL_FAILURE(AnswerBox(
+        "Replace Certificate", dialog,
+        "The store already holds a certificate \"BOB\".\nReplacing it gives it a new CookieKey: "
+        "files encrypted under the certificate can no longer be decrypted once it is "
+        "replaced.\n\nReplace it?",
+        IDCANCEL));
+    EXPECT_TRUE(::IsWindowVisible(dialog)) << "a declined question closed the dialog";
+    std::string userKey;
+    EXPECT_TRUE(ReadValue(kUsersKey, "bob", userKey));
+    EXPECT_EQ("user key of bob", userKey);
+    Click(dialog, IDCANCEL);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+
+    ASSERT_FALSE(e2e::ExchangeFilePath().empty()) << "usage: wardkeep_e2e <wardkeep.exe> <file>";
+    const std::string missing = e2e::ExchangeFilePath() + ".missing";
+    ::PostMessageA(m_main, WM_COMMAND, kImportCertificateCommand, 0);
+    ASSERT_NO_FATAL_FAILURE(ChooseFile("Open", missing));
+    HWND box = nullptr;
+    ASSERT_NO_FATAL_FAILURE(WaitForDialog("wardkeep", m_main, box));
+    const std::string text = WindowText(::GetDlgItem(box, kMessageBoxText));
+    EXPECT_EQ(0u, text.find("\"" + missing + "\" could not be opened: ")) << text;
+    EXPECT_NE(std::string::npos, text.find("\nNothing was imported.")) << text;
+    ::PostMessageA(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }));
+    ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
+    ExpectProgramEnds();
+}
+
 TEST_F(MainWindowJourney, MenuDeletesTheClickedCertificateAndExitEndsTheProgram) {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     ASSERT_NO_FATAL_FAILURE(ClickItem("B.K"));
