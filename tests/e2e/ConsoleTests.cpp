@@ -5,10 +5,9 @@
 #include "E2eEnvironment.h"
 #include "E2eStore.h"
 #include "support/ExchangeCases.h"
+#include "support/FileSecurity.h"
 
-#include <aclapi.h>
 #include <gtest/gtest.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <string>
@@ -608,24 +607,6 @@ TEST_F(ConsoleTest, NewAndImportAskBeforeReplacingAndYesAnswersForScripts) {
     EXPECT_EQ(0u, again.exitCode) << again.err;
 }
 
-// The file's DACL as SDDL text, or "<none>".
-std::string FileSecurity(const std::wstring& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return "<none>";
-    }
-    LPSTR text = nullptr;
-    std::string sddl = "<none>";
-    if (::ConvertSecurityDescriptorToStringSecurityDescriptorA(
-            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
-        sddl = text;
-        ::LocalFree(text);
-    }
-    ::LocalFree(descriptor);
-    return sddl;
-}
-
 // Arguments arrive as typed: a user ID the ANSI code page cannot hold is refused (best fit would
 // have made the fullwidth "a" delete "alice"), a file name it cannot hold works, and the files
 // that hold keys are closed to others, also one that existed open to all. Under Wine a plain
@@ -644,15 +625,12 @@ TEST_F(ConsoleTest, ArgumentsAreTakenAsTypedAndKeyFilesAreClosedToOthers) {
     Outcome exported = RunWide({L"export", L"alice", unusual});
     EXPECT_EQ(0u, exported.exitCode) << exported.err;
     WriteFileBytes(File("open.reg"), "left open to all");
-    ASSERT_NE(std::string::npos, FileSecurity(Widen(File("open.reg"))).find(";;;WD)"));
+    ASSERT_TRUE(testing_support::OpenToEveryone(Widen(File("open.reg"))));
     Outcome rolled = RunWide({L"reg", unusual, L"-o", Widen(File("open.reg"))});
     EXPECT_EQ(0u, rolled.exitCode) << rolled.err;
     EXPECT_NE(std::string::npos, FileBytes(File("open.reg")).find("\"alice\"=hex:"));
-    for (const std::wstring& path : {unusual, Widen(File("open.reg"))}) {
-        const std::string security = FileSecurity(path);
-        EXPECT_NE("<none>", security);
-        EXPECT_EQ(std::string::npos, security.find(";;;WD)")) << security;
-    }
+    testing_support::ExpectClosedToOthers(unusual);
+    testing_support::ExpectClosedToOthers(Widen(File("open.reg")));
     DeleteStore();
     Outcome imported = RunWide({L"import", unusual});
     EXPECT_EQ(0u, imported.exitCode) << imported.err;
