@@ -143,9 +143,7 @@ std::optional<std::vector<fw::Secret>> ReadPasswords(const Invocation& invocatio
                                : "The console could not be read.");
             break;
         case Answer::Status::TooLong:
-            io.Error(std::wstring(prompt.name) + L" is longer than " +
-                     std::to_wstring(keys::kMaxPasswordChars) +
-                     L" bytes in this computer's code page.");
+            io.Error(fw::TooLongText(prompt.name, keys::kMaxPasswordChars));
             break;
         case Answer::Status::NotInCodePage:
             io.Error(fw::NotInCodePageText(prompt.name));
@@ -201,10 +199,10 @@ int New(const Invocation& invocation, ConsoleIo& io) {
     if (RefuseUnlessElevated(io)) {
         return kFailed;
     }
-    if (userId.size() > static_cast<std::size_t>(store::kMaxListedUserIdChars)) {
-        io.Error("The user ID " + Quoted(userId) + " is longer than " +
-                 std::to_string(store::kMaxListedUserIdChars) +
-                 " characters: its certificate could never be listed.");
+    const auto maxUserIdBytes = static_cast<std::size_t>(store::kMaxListedUserIdChars);
+    if (userId.size() > maxUserIdBytes) {
+        io.Error(fw::TooLongText(L"The user ID " + QuotedId(userId), maxUserIdBytes) +
+                 L" Its certificate could never be listed.");
         return kFailed;
     }
     int failure = kFailed;

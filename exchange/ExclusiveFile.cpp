@@ -68,12 +68,9 @@ void ExclusiveFile::CreateProtected(const std::wstring& path) {
         Failed();
         return;
     }
-    // A device (NUL, a pipe) is no file that others could read later: it is written to.
+    // A new file is empty and closed; a device (NUL, a pipe) is no file that others could read
+    // later. Both are written to.
     if (::GetLastError() != ERROR_ALREADY_EXISTS || ::GetFileType(file.Get()) != FILE_TYPE_DISK) {
-        if (!::SetEndOfFile(file.Get()) && ::GetFileType(file.Get()) == FILE_TYPE_DISK) {
-            Failed();
-            return;
-        }
         m_file = std::move(file);
         return;
     }

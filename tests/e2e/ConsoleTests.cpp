@@ -482,7 +482,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PasswordCase{{"UserIdOver127Characters"},
                                  {"new", std::string(128, 'u'), "--password-stdin"},
                                  "new\nnew\n",
-                                 "longer than 127 characters",
+                                 "longer than 127 bytes",
                                  kOldKey}),
     CaseName<PasswordCase>);
 
