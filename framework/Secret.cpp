@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include "Win32.h"
+#elif defined(__GLIBC__)
+#include <string.h>
 #endif
 
 namespace fw {
@@ -9,6 +11,8 @@ namespace fw {
 void WipeMemory(void* data, std::size_t size) noexcept {
 #ifdef _WIN32
     ::SecureZeroMemory(data, size);
+#elif defined(__GLIBC__)
+    ::explicit_bzero(data, size);
 #else
     // Stores through a volatile pointer are observable behaviour: they are never left out.
     volatile unsigned char* bytes = static_cast<volatile unsigned char*>(data);

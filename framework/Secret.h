@@ -14,7 +14,8 @@ namespace fw {
 void WipeMemory(void* data, std::size_t size) noexcept;
 
 // A growable string of characters whose memory is wiped before it is freed. Always followed by
-// a zero character, so Data() can be handed to calls that take a C string.
+// a zero character, so Data() can be handed to calls that take a C string. The memory past the
+// characters is always zero, so that wiping costs only what was written.
 template <class Char> class BasicSecret {
   public:
     using View = std::basic_string_view<Char>;
@@ -46,7 +47,7 @@ template <class Char> class BasicSecret {
     ~BasicSecret() { Release(); }
 
     const Char* Data() const { return m_data ? m_data.get() : EmptyText(); }
-    // The characters, for the platform calls that fill them; Size() + 1 of them may be written.
+    // The characters, for the platform calls that fill them: Size() of them, and a zero after.
     Char* Buffer() { return m_data ? m_data.get() : nullptr; }
     std::size_t Size() const { return m_size; }
     bool Empty() const { return m_size == 0; }
@@ -76,19 +77,18 @@ template <class Char> class BasicSecret {
         m_size = size;
         m_capacity = grown;
     }
-    // `size` characters: the first ones kept, new ones zero.
+    // `size` characters: the first ones kept, new ones zero, those cut off wiped.
     void Resize(std::size_t size) {
         Reserve(size);
-        for (std::size_t i = m_size; i < size; ++i) {
-            m_data[i] = Char();
+        if (size < m_size) {
+            WipeMemory(m_data.get() + size, (m_size - size) * sizeof(Char));
         }
         m_size = size;
-        m_data[m_size] = Char();
     }
     // Wipes the characters and keeps the memory for reuse.
     void Clear() noexcept {
         if (m_data) {
-            WipeMemory(m_data.get(), (m_capacity + 1) * sizeof(Char));
+            WipeMemory(m_data.get(), m_size * sizeof(Char));
         }
         m_size = 0;
     }

@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const keys::KeyBytes key = exchange::HexToKey(input);
     Check(key == ReferenceDecode(input), "HexToKey decodes as the rules say");
     Check(WithinLimits(key), "a decoded key has no zero byte and at most 127 bytes");
-    const std::string hex = exchange::KeyToHex(key);
+    const std::string hex(exchange::KeyToHex(key).Get());
     Check(hex.size() == 32 && exchange::HexToKey(hex).Bytes() == key.Bytes().substr(0, 16),
           "KeyToHex gives 32 digits that decode to the key's first 16 bytes");
 
