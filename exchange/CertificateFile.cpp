@@ -79,6 +79,12 @@ unsigned FindKeyTexts(const char* text, std::size_t size) {
 // need, so that memory stays bounded whatever the lengths of the lines.
 class LineReader {
   public:
+    LineReader() = default;
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+    // The values are wiped by their own type; the last characters of a line may be a key's.
+    ~LineReader() { fw::WipeMemory(m_tail.data(), m_tail.size()); }
+
     // The next bytes of the data, which holds no Ctrl-Z up to here.
     void Take(const char* data, std::size_t size) {
         const char* at = data;
@@ -199,7 +205,6 @@ class LineReader {
         m_lineChars = 0;
         m_valueStart = 0;
         m_value.Clear();
-        fw::WipeMemory(m_tail.data(), m_tail.size());
         m_tailSize = 0;
     }
 

@@ -4,6 +4,7 @@
 // the page file. Portable: no Windows headers, so it also builds natively.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string_view>
@@ -55,10 +56,8 @@ template <class Char> class BasicSecret {
 
     void Append(View text) {
         Reserve(m_size + text.size());
-        for (Char c : text) {
-            m_data[m_size++] = c;
-        }
-        m_data[m_size] = Char();
+        std::copy(text.begin(), text.end(), m_data.get() + m_size);
+        m_size += text.size();
     }
     void Append(Char c) { Append(View(&c, 1)); }
     // Makes room for `capacity` characters, wiping the old memory if it moves.
