@@ -1,20 +1,35 @@
 #!/usr/bin/env bash
-# Fuzzes the certificate file reader for SECONDS (default 300) in build-native/, under the
-# sanitizers, on a corpus that grows from run to run (build-native/fuzz/long-corpus, seeded from
-# fuzz/corpus). Prints the executions and the findings, which land in build-native/fuzz/findings/.
+# Fuzzes the certificate file reader (reader, the default) or the registry file writer (reg) for
+# SECONDS (default 300) in build-native/, under the sanitizers, on a corpus that grows from run to
+# run (build-native/fuzz/long-corpus, seeded from fuzz/corpus; for reg, long-corpus-reg from
+# fuzz/corpus-reg). Prints the executions and the findings, which land in
+# build-native/fuzz/findings/ (for reg, findings-reg/). Further arguments go to libFuzzer
+# (-runs=10000000, say).
+#     scripts/fuzz.sh [SECONDS] [reader|reg] [LIBFUZZER-OPTION...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
+target=${2:-reader}
+case $target in
+reader) fuzzer=certificate_file_fuzzer seeds=fuzz/corpus suffix= ;;
+reg) fuzzer=reg_file_fuzzer seeds=fuzz/corpus-reg suffix=-reg ;;
+*)
+    echo "usage: scripts/fuzz.sh [SECONDS] [reader|reg] [LIBFUZZER-OPTION...]" >&2
+    exit 2
+    ;;
+esac
+shift $(($# < 2 ? $# : 2))
 scripts/test-native.sh --build-only
 out=build-native/fuzz
-mkdir -p "$out/long-corpus" "$out/findings"
-cp -r fuzz/corpus/. "$out/long-corpus/"
+corpus=$out/long-corpus$suffix findings=$out/findings$suffix log=$out/fuzz$suffix.log
+mkdir -p "$corpus" "$findings"
+cp -r "$seeds/." "$corpus/"
 status=0
-"$out/certificate_file_fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="$out/findings/" "$out/long-corpus" 2>"$out/fuzz.log" || status=$?
+"$out/$fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$findings/" "$@" "$corpus" 2>"$log" || status=$?
 grep -E '^(Done|stat::(number_of_executed_units|average_exec_per_sec|new_units_added)|check failed)|ERROR' \
-    "$out/fuzz.log" || true
-echo "corpus: $(ls "$out/long-corpus" | wc -l) files; findings: $(ls "$out/findings" | wc -l)"
-ls "$out/findings"
-[[ $status -eq 0 ]] || echo "the fuzzer stopped with status $status: see $out/fuzz.log"
+    "$log" || true
+echo "corpus: $(ls "$corpus" | wc -l) files; findings: $(ls "$findings" | wc -l)"
+ls "$findings"
+[[ $status -eq 0 ]] || echo "the fuzzer stopped with status $status: see $log"
 exit $status
