@@ -470,7 +470,10 @@ bool ReadRollOut(const std::vector<std::wstring>& paths, ConsoleIo& io,
             return false;
         }
         exchange::CertificateFileContent& content = reading.content;
-        if (!exchange::IsRegValueName(content.userId, IsAnsiLeadByte)) {
+        // The importer reads the file as text of its code page: other bytes would name another
+        // certificate there.
+        if (!exchange::IsRegValueName(content.userId, IsAnsiLeadByte) ||
+            !fw::IsAnsiText(content.userId)) {
             io.Error(QuotedPath(paths[i]) +
                      L" holds a user ID that a .reg file cannot hold. Nothing was written.");
             return false;

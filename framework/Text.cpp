@@ -85,6 +85,13 @@ std::wstring FromAnsi(std::string_view ansi) {
     return text;
 }
 
+bool IsAnsiText(std::string_view ansi) {
+    int length = Length(ansi.size());
+    return length == 0 ||
+           (length > 0 && ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), length,
+                                                nullptr, 0) > 0);
+}
+
 std::wstring NotInCodePageText(std::wstring_view what) {
     return std::wstring(what) + L" holds a character that this computer's code page (" +
            std::to_wstring(::GetACP()) +

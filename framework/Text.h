@@ -21,6 +21,10 @@ bool ToAnsi(std::wstring_view text, Secret& ansi);
 // ANSI text as UTF-16, for showing it.
 std::wstring FromAnsi(std::string_view ansi);
 
+// Whether `ansi` is text of the ANSI code page: every byte sequence a character there. A name of
+// other bytes (from a file made elsewhere) is read as another name by whatever converts it.
+bool IsAnsiText(std::string_view ansi);
+
 // What the user is told when a text (`what`: "The password", "The user ID \"...\"") cannot be
 // taken.
 std::wstring NotInCodePageText(std::wstring_view what);

@@ -779,6 +779,13 @@ TEST_F(JapaneseMachineRollOut, DoubleByteUserIdsComeBackThroughRegImport) {
     Outcome imported = RegImport(File("roll-out.reg"), Folder());
     ASSERT_EQ(0u, imported.exitCode) << imported.err;
     ExpectStoreHoldsExactly(certificates);
+
+    // 0x81 0x7F is no character in code page 932: the importer would store another name.
+    WriteFileBytes(File("broken.crt"), "User = \x81\x7fz\nUserKey = 01\nCookieKey = 02");
+    Outcome refused = Run({"reg", File("broken.crt")});
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_NE(std::string::npos, refused.err.find("holds a user ID that a .reg file cannot hold"))
+        << refused.err;
 }
 
 } // namespace
