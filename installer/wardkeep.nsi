@@ -7,8 +7,12 @@
 ;   CONSOLE    the built wardkeepc.exe, the console program
 ;   HELPFILE   the built wardkeep.chm
 ;   ICON       the program's icon
+;   SIGN       installer/sign.sh, which signs a file when the build's environment asks for it
+;   MSI_UPGRADE_CODE  the UpgradeCode of the Windows Installer package (installer/wardkeep.wxs)
 ;   OUTFILE    the setup program to write
 ;
+; The files it carries are the staged copies (signed, when the build signs); the uninstaller that
+; it writes and the setup program itself are signed here, as makensis makes them.
 ; The certificates are no business of this installer. They live under HKLM\SOFTWARE\Lockwell
 ; (32-bit view), and the other Lockwell programs need them whether Wardkeep is installed or not.
 
@@ -23,7 +27,12 @@
 !insertmacro RequireDefine CONSOLE
 !insertmacro RequireDefine HELPFILE
 !insertmacro RequireDefine ICON
+!insertmacro RequireDefine SIGN
+!insertmacro RequireDefine MSI_UPGRADE_CODE
 !insertmacro RequireDefine OUTFILE
+
+!uninstfinalize 'bash "${SIGN}" "%1" "Wardkeep ${VERSION} Uninstall"' = 0
+!finalize 'bash "${SIGN}" "%1" "Wardkeep ${VERSION} Setup"' = 0
 
 Unicode true
 Target amd64-unicode
@@ -76,6 +85,16 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 Function .onInit
   SetShellVarContext all
   SetRegView 64
+  ; The Windows Installer package installs the same files in the same folder, under its own entry
+  ; in Add/Remove Programs: with both, removing either would take the other's files.
+  System::Call 'msi::MsiEnumRelatedProductsW(w "{${MSI_UPGRADE_CODE}}", i 0, i 0, w .r1) i .r0'
+  ${If} $0 == 0
+    MessageBox MB_ICONSTOP|MB_OK "Wardkeep is installed from its Windows Installer package \
+      (an .msi), as a managed deployment installs it. Remove it in Apps (Add/Remove Programs) \
+      first: the certificates stay. Then run this setup program again." /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
   ; Also when the command line names another folder (/D=).
   StrCpy $INSTDIR "${INSTALL_DIR}"
 FunctionEnd

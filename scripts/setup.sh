@@ -22,6 +22,17 @@ need util-linux /usr/bin/flock
 need fp-utils /usr/bin/chmcmd
 # The installer (its stubs come with nsis-common).
 need nsis /usr/bin/makensis
+# The MSI (msitools: msibuild, and msiextract, which unpacks it for scripts/check-signing.sh),
+# and the zip.
+need wixl /usr/bin/wixl
+need msitools /usr/bin/msiextract
+need zip /usr/bin/zip
+# Signing the programs and packages (installer/sign.sh), with a .p12 or a key on a PKCS#11 token.
+need osslsigncode /usr/bin/osslsigncode
+need libengine-pkcs11-openssl /usr/lib/x86_64-linux-gnu/engines-3/pkcs11.so
+# A software token for scripts/check-signing.sh, and pkcs11-tool to put a key on it.
+need softhsm2 /usr/bin/softhsm2-util
+need opensc /usr/bin/pkcs11-tool
 # The native build of the portable code, under the sanitizers.
 need clang /usr/bin/clang++
 need libclang-rt-14-dev /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.asan-x86_64.a

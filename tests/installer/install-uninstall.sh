@@ -1,41 +1,25 @@
 #!/usr/bin/env bash
 # Installs the setup program silently on a private Wine machine that holds two certificates and
-# an earlier install in a folder of the user's choice, asking for that folder again; checks that
+# an earlier install in a folder of the user's choice, asking for that folder again (and, before,
+# refusing to install beside the Windows Installer package); checks that
 # it installs into Program Files all the same and removes the earlier copy, checks the installed
 # files, the Start-menu shortcut and the Add/Remove Programs entry, runs the registered quiet
-# uninstall, and checks that everything installed is gone and both certificates are untouched.
+# uninstall, and checks that everything installed is gone and the certificates are untouched.
 # Also checks the portable zip. Leaves the machine as it found it.
 #
-# install-uninstall.sh RUNNER PREFIX VERSION SETUP_EXE ZIP PROGRAM HELP_FILE CMAKE CONSOLE
-#   RUNNER runs a Windows program in the Wine prefix PREFIX; PROGRAM, HELP_FILE and CONSOLE (the
-#   console program) are the built files that both packages must carry; CMAKE unpacks the zip.
+# install-uninstall.sh RUNNER PREFIX VERSION SETUP_EXE ZIP MSI STAGE CMAKE
+#   RUNNER runs a Windows program in the Wine prefix PREFIX; STAGE holds the files that the
+#   packages must carry (STAGE/Wardkeep/wardkeep.exe...); CMAKE unpacks the zip.
 set -euo pipefail
 
-runner=$1 prefix=$2 version=$3 setup_exe=$4 portable_zip=$5 program=$6 help_file=$7 cmake=$8
-console=$9
+runner=$1 prefix=$2 version=$3 setup_exe=$4 portable_zip=$5 msi=$6 stage=$7 cmake=$8
+# shellcheck source-path=SCRIPTDIR source=machine.sh
+source "$(dirname "$0")/machine.sh"
 
-install_dir="$prefix/drive_c/Program Files/Wardkeep"
-install_dir_win='C:\Program Files\Wardkeep'
 elsewhere_dir="$prefix/drive_c/Wardkeep-elsewhere"
 elsewhere_dir_win='C:\Wardkeep-elsewhere'
 shortcut="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Wardkeep.lnk"
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Wardkeep'
-lockwell_key='HKLM\SOFTWARE\Lockwell'
-# User ID, UserKey, CookieKey: one full-length certificate, one with short keys.
-certificates=(
-    "installer-test-ada 3089A7888DB6B58521B11A18C45349E5 68A0B3E1ED931AF2834EBCE56D63197E"
-    "installer-test-bob 5A17 C3"
-)
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-step() { echo "[${SECONDS}s] $*"; }
-
-# values KEY VIEW: reg query's listing of the key's values.
-values() { "$runner" reg query "$1" "/reg:$2" | tr -d '\r'; }
-# value_of LISTING NAME: the data of a value in such a listing.
-value_of() { printf '%s\n' "$1" | sed -n "s/^    $2    REG_[A-Z_]*    //p"; }
-# files_in DIR: the names in DIR, sorted, on one line.
-files_in() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort | tr '\n' ' '; }
+uninstall_key="$uninstall_root\\Wardkeep"
 
 # Runs an uninstall command line and waits for it. Started as it is, an NSIS uninstaller copies
 # itself to the temporary folder, starts the copy and returns at once; with _?=<folder> it runs
@@ -44,7 +28,7 @@ files_in() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort | 
 uninstall() {
     local batch="$scratch/uninstall.bat"
     printf '@%s _?=%s\r\n@exit /b %%errorlevel%%\r\n' "$1" "$install_dir_win" >"$batch"
-    "$runner" cmd /c "$("$runner" winepath -w "$batch")"
+    "$runner" cmd /c "$(windows_path "$batch")"
 }
 
 # Uninstalls Wardkeep if it is installed, as a caller that waits would, whatever the outcome.
@@ -60,18 +44,11 @@ remove_wardkeep() {
 # Whatever happens, the machine ends as it was: nothing installed, no test certificates.
 cleanup() {
     set +e
+    "$runner" msiexec /x "$(windows_path "$msi")" /qn >/dev/null 2>&1
     remove_wardkeep
     rm -rf "$elsewhere_dir"
     "$runner" reg delete "$uninstall_key" /f /reg:64 >/dev/null 2>&1
-    for certificate in "${certificates[@]}"; do
-        read -r user_id _ <<<"$certificate"
-        for key in Users_lkw_20 Cookies_lkw_20; do
-            "$runner" reg delete "$lockwell_key\\$key" /v "$user_id" /f /reg:32 >/dev/null 2>&1
-        done
-    done
-    if [ "${lockwell_was_there:-yes}" = no ]; then
-        "$runner" reg delete "$lockwell_key" /f /reg:32 >/dev/null 2>&1
-    fi
+    remove_test_certificates
     rm -rf "$scratch"
 }
 scratch=$(mktemp -d)
@@ -83,28 +60,33 @@ mkdir "$scratch/zip"
 unpacked=$(cd "$scratch/zip" && find . -mindepth 1 | LC_ALL=C sort | tr '\n' ' ')
 [ "$unpacked" = "./Wardkeep ./Wardkeep/wardkeep.chm ./Wardkeep/wardkeep.exe ./Wardkeep/wardkeepc.exe " ] ||
     fail "the zip holds: $unpacked"
-cmp "$scratch/zip/Wardkeep/wardkeep.exe" "$program"
-cmp "$scratch/zip/Wardkeep/wardkeep.chm" "$help_file"
-cmp "$scratch/zip/Wardkeep/wardkeepc.exe" "$console"
+for file in wardkeep.exe wardkeepc.exe wardkeep.chm; do
+    cmp "$scratch/zip/Wardkeep/$file" "$stage/Wardkeep/$file"
+done
 
 step "A machine with two certificates and no Wardkeep"
 if [ -e "$install_dir" ]; then
     echo "Wardkeep is still installed from an earlier run: uninstalling it first"
     remove_wardkeep
 fi
-lockwell_was_there=yes
-"$runner" reg query "$lockwell_key" /reg:32 >/dev/null 2>&1 || lockwell_was_there=no
-for certificate in "${certificates[@]}"; do
-    read -r user_id user_key cookie_key <<<"$certificate"
-    "$runner" reg add "$lockwell_key\\Users_lkw_20" /v "$user_id" /t REG_BINARY /d "$user_key" \
-        /f /reg:32 >/dev/null
-    "$runner" reg add "$lockwell_key\\Cookies_lkw_20" /v "$user_id" /t REG_BINARY \
-        /d "$cookie_key" /f /reg:32 >/dev/null
-done
+seed_certificates
+
+step "Beside the Windows Installer package, the setup program installs nothing"
+"$runner" msiexec /i "$(windows_path "$msi")" /qn || fail "msiexec /i exited with $?"
+same_files "$stage/Wardkeep"
+status=0
+"$runner" "$setup_exe" /S || status=$?
+[ $status -eq 3 ] || fail "the setup program exited with $status beside the MSI"
+[ ! -e "$install_dir/Uninstall.exe" ] || fail "the setup program installed its uninstaller"
+if "$runner" reg query "$uninstall_key" /reg:64 >/dev/null 2>&1; then
+    fail "the setup program wrote $uninstall_key"
+fi
+"$runner" msiexec /x "$(windows_path "$msi")" /qn || fail "msiexec /x exited with $?"
+[ ! -e "$install_dir" ] || fail "msiexec /x left $(files_in "$install_dir")"
 
 step "An earlier version installed in $elsewhere_dir_win"
 mkdir -p "$elsewhere_dir"
-cp "$program" "$console" "$help_file" "$elsewhere_dir"
+cp "$stage"/Wardkeep/* "$elsewhere_dir"
 touch "$elsewhere_dir/Uninstall.exe"
 "$runner" reg add "$uninstall_key" /v InstallLocation /d "$elsewhere_dir_win" /f /reg:64 >/dev/null
 
@@ -115,9 +97,7 @@ step "Silent install of $(basename "$setup_exe"), asking for $elsewhere_dir_win"
 step "The programs, the help and the uninstaller are in $install_dir_win"
 installed=$(files_in "$install_dir")
 [ "$installed" = "Uninstall.exe wardkeep.chm wardkeep.exe wardkeepc.exe " ] || fail "installed: $installed"
-cmp "$install_dir/wardkeep.exe" "$program"
-cmp "$install_dir/wardkeep.chm" "$help_file"
-cmp "$install_dir/wardkeepc.exe" "$console"
+same_files "$stage/Wardkeep"
 
 step "An all-users Start-menu shortcut starts the installed program"
 [ -f "$shortcut" ] || fail "no shortcut $shortcut"
@@ -148,15 +128,7 @@ if "$runner" reg query "$uninstall_key" /reg:64 >/dev/null 2>&1; then
     fail "$uninstall_key is still there"
 fi
 
-step "Both certificates are still there, unchanged"
-users=$(values "$lockwell_key\\Users_lkw_20" 32) || fail "the Users key is gone"
-cookies=$(values "$lockwell_key\\Cookies_lkw_20" 32) || fail "the Cookies key is gone"
-for certificate in "${certificates[@]}"; do
-    read -r user_id user_key cookie_key <<<"$certificate"
-    data=$(value_of "$users" "$user_id")
-    [ "${data^^}" = "$user_key" ] || fail "$user_id: UserKey '$data'"
-    data=$(value_of "$cookies" "$user_id")
-    [ "${data^^}" = "$cookie_key" ] || fail "$user_id: CookieKey '$data'"
-done
+step "The certificates are still there, unchanged"
+check_store_unchanged
 
 step "Passed"
