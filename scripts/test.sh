@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Wardkeep with its tests and runs every test under Wine, in a
-# private Wine prefix inside build/, on a private Xvfb display; then builds the portable code
-# natively under the sanitizers and runs its tests. Arguments go to the Wine run's CTest.
+# private Wine prefix inside build/, on a private Xvfb display; checks the signed packages
+# (scripts/check-signing.sh); then builds the portable code natively under the sanitizers and runs
+# its tests. Arguments go to the Wine run's CTest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -12,4 +13,5 @@ stop_wine
 trap stop_wine EXIT
 xvfb-run -a -s "-screen 0 1024x768x24" \
     ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"
+scripts/check-signing.sh
 scripts/test-native.sh

@@ -5,6 +5,10 @@
 # runner (runs a Windows program there) and prefix (its Wine prefix): where Wardkeep installs,
 # the certificates seeded there before each test, and the checks that every test shares.
 
+# Wine makes menu entries in the home folder for the shortcuts that the installers make: here they
+# go to the prefix.
+export XDG_DATA_HOME="$prefix/xdg-data" XDG_CONFIG_HOME="$prefix/xdg-config"
+
 install_dir="$prefix/drive_c/Program Files/Wardkeep"
 install_dir_win='C:\Program Files\Wardkeep'
 uninstall_root='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
