@@ -302,7 +302,7 @@ int Delete(const Invocation& invocation, ConsoleIo& io) {
     if (answer != kSucceeded) {
         return answer;
     }
-    store::DeleteCertificate(userId);
+    store::DeleteCertificate(io, userId);
     if (store::HasCertificate(io, userId)) {
         io.Error("The certificate of " + Quoted(userId) + " could not be deleted completely.");
         return kFailed;

@@ -251,4 +251,12 @@ void ConsoleIo::ShowMessage(const char* text, const char* caption) {
     Error(std::string(caption) + " " + text);
 }
 
+void ConsoleIo::OnAuditNotWritten(const std::wstring& text) noexcept {
+    try {
+        Error(text);
+    } catch (...) {
+        // Standard error is all there is to tell it on.
+    }
+}
+
 } // namespace console

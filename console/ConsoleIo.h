@@ -60,6 +60,8 @@ class ConsoleIo final : public fw::IReporter {
 
     void OnException(const std::exception& e) noexcept override;
     void ShowMessage(const char* text, const char* caption) override;
+    // Said on standard error; the command's outcome does not change.
+    void OnAuditNotWritten(const std::wstring& text) noexcept override;
 
   private:
     bool Write(HANDLE handle, std::wstring_view text);

@@ -5,6 +5,7 @@
 #include "Commands.h"
 
 #include "framework/SystemLibrary.h"
+#include "store/Audit.h"
 
 int wmain(int argc, wchar_t** argv) {
     console::ConsoleIo io;
@@ -14,7 +15,9 @@ int wmain(int argc, wchar_t** argv) {
         return console::kFailed;
     }
     int result = console::kFailed;
-    io.Guarded(
-        [&] { result = console::Run(std::vector<std::wstring>(argv + 1, argv + argc), io); });
+    io.Guarded([&] {
+        store::SetAuditProgramKind(L"console program");
+        result = console::Run(std::vector<std::wstring>(argv + 1, argv + argc), io);
+    });
     return result;
 }

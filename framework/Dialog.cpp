@@ -62,6 +62,10 @@ void CDialog::ShowMessage(const char* text, const char* caption) {
     AnsiMessageBox(m_hWnd, text, caption, MB_OK);
 }
 
+void CDialog::OnAuditNotWritten(const std::wstring& text) noexcept {
+    CurrentSeams().messageBox(m_hWnd, text.c_str(), L"Event Log", MB_OK | MB_ICONWARNING);
+}
+
 bool CDialog::TakeAnsiText(const CWnd& field, const wchar_t* what, std::size_t maxBytes,
                            std::string& text) {
     if (!ToAnsi(field.GetUnicodeText(), text)) {

@@ -38,6 +38,8 @@ class CDialog : public CWnd, public IReporter {
     void OnException(const std::exception& e) noexcept override;
     // A message box with an OK button and no icon, owned by this dialog.
     void ShowMessage(const char* text, const char* caption) override;
+    // A warning box "Event Log", owned by this dialog.
+    void OnAuditNotWritten(const std::wstring& text) noexcept override;
 
   protected:
     // Binds the dialog's controls to their views; runs before OnInitDialog.

@@ -6,6 +6,7 @@
 #include "Exceptions.h"
 
 #include <exception>
+#include <string>
 
 namespace fw {
 
@@ -15,6 +16,9 @@ class IReporter {
     virtual void OnException(const std::exception& e) noexcept = 0;
     // Tells the user of a failure: `text` under `caption`, acknowledged with OK.
     virtual void ShowMessage(const char* text, const char* caption) = 0;
+    // Tells the user that a change was made but its event could not be written to the event log
+    // (`text` says so and why). The change stands; by default nothing is said.
+    virtual void OnAuditNotWritten(const std::wstring& text) noexcept { static_cast<void>(text); }
 
     // Runs `action`; an exception from it is reported through OnException and ends the action.
     // Returns whether the action ran to its end.

@@ -54,12 +54,30 @@ BOOL PlatformOpenFileDialog(OPENFILENAMEW* request) {
     return open != nullptr && open(request);
 }
 
+// The source is registered once, on the first event, and stays registered until the process
+// ends. Registering needs no installed source: without one, Event Viewer still shows the inserts.
+DWORD PlatformReportEvent(WORD type, DWORD eventId, PSID user, WORD count,
+                          const wchar_t** strings) {
+    static DWORD registerError = ERROR_SUCCESS;
+    static const HANDLE source = [] {
+        HANDLE registered = ::RegisterEventSourceW(nullptr, L"Wardkeep");
+        registerError = registered != nullptr ? ERROR_SUCCESS : ::GetLastError();
+        return registered;
+    }();
+    if (source == nullptr) {
+        return registerError;
+    }
+    return ::ReportEventW(source, type, 0, eventId, user, count, 0, strings, nullptr)
+               ? ERROR_SUCCESS
+               : ::GetLastError();
+}
+
 } // namespace
 
 Seams PlatformSeams() {
-    return Seams{&PlatformMessageBox,    &PlatformHtmlHelp,   &PlatformPause,
-                 &PlatformShowCursor,    &PlatformSystemTime, &PlatformSaveFileDialog,
-                 &PlatformOpenFileDialog};
+    return Seams{&PlatformMessageBox,     &PlatformHtmlHelp,   &PlatformPause,
+                 &PlatformShowCursor,     &PlatformSystemTime, &PlatformSaveFileDialog,
+                 &PlatformOpenFileDialog, &PlatformReportEvent};
 }
 
 Seams& CurrentSeams() {

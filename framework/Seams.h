@@ -1,5 +1,6 @@
 // Every call the program makes to a platform facility that a test must be able to replace:
-// the message box, the HTML Help call, the pause, the cursor, the clock and the file dialogs.
+// the message box, the HTML Help call, the pause, the cursor, the clock, the file dialogs and the
+// event log.
 // Product code calls through these pointers only; tests swap them for recorders and restore the
 // defaults afterwards.
 #pragma once
@@ -22,6 +23,11 @@ using SystemTimeFn = void (*)(SYSTEMTIME* now);
 // The standard save or open dialog (GetSaveFileNameW, GetOpenFileNameW): paths stay UTF-16, so
 // any name Windows allows can be chosen.
 using FileDialogFn = BOOL (*)(OPENFILENAMEW* request);
+// Writes event `eventId` of type `type` (EVENTLOG_INFORMATION_TYPE...) with its inserts to the
+// Application event log under the source "Wardkeep", for the account `user` (ReportEventW).
+// Returns ERROR_SUCCESS or the system's error code.
+using ReportEventFn = DWORD (*)(WORD type, DWORD eventId, PSID user, WORD count,
+                                const wchar_t** strings);
 
 struct Seams {
     MessageBoxFn messageBox;
@@ -31,6 +37,7 @@ struct Seams {
     SystemTimeFn systemTime;
     FileDialogFn saveFileDialog;
     FileDialogFn openFileDialog;
+    ReportEventFn reportEvent;
 };
 
 // The live set of seams; starts with the platform's own functions.

@@ -45,6 +45,8 @@ ManifestDPIAware true
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
 ; Add/Remove Programs, in the registry's 64-bit view (SetRegView 64 below).
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; The audit trail's event source: Event Viewer finds the events' texts in the program.
+!define EVENTLOG_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\${PRODUCT}"
 ; Always here, with no choice: only administrators can write to Program Files, so no other account
 ; can place a DLL beside the program, which runs as administrator.
 !define INSTALL_DIR "$PROGRAMFILES64\${PRODUCT}"
@@ -146,6 +148,10 @@ Section "Wardkeep" SecProgram
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+
+  ; Information, warning and error events.
+  WriteRegExpandStr HKLM "${EVENTLOG_KEY}" "EventMessageFile" "$INSTDIR\wardkeep.exe"
+  WriteRegDWORD HKLM "${EVENTLOG_KEY}" "TypesSupported" 7
 SectionEnd
 
 ; Removes what the installer put there and nothing else: files the user left in the folder keep
@@ -156,4 +162,6 @@ Section "Uninstall"
   !insertmacro RemoveInstalledFiles "$INSTDIR"
   Delete "${SHORTCUT}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; The events already written stay in the log; Event Viewer then shows them without their texts.
+  DeleteRegKey HKLM "${EVENTLOG_KEY}"
 SectionEnd

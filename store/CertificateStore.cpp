@@ -1,5 +1,6 @@
 #include "CertificateStore.h"
 
+#include "Audit.h"
 #include "framework/Registry.h"
 
 namespace store {
@@ -39,11 +40,10 @@ bool QueryValue(const fw::UniqueHKey& key, const std::string& userId, DWORD size
     return read;
 }
 
-void DeleteValue(const char* keyPath, const std::string& userId) {
+// Whether a value was deleted.
+bool DeleteValue(const char* keyPath, const std::string& userId) {
     fw::UniqueHKey key = OpenKey(keyPath);
-    if (key) {
-        ::RegDeleteValueA(key.Get(), userId.c_str());
-    }
+    return key && ::RegDeleteValueA(key.Get(), userId.c_str()) == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -101,15 +101,15 @@ bool HasCertificate(fw::IReporter& reporter, const std::string& userId, bool onE
     return ran ? found : onException;
 }
 
-bool StoredKeyDiffers(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
-                      const KeyBytes& key) {
-    bool differs = true;
+StoredKey CompareStoredKey(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
+                           const KeyBytes& key) {
+    StoredKey result = StoredKey::Differs;
     reporter.Guarded([&] {
         fw::UniqueHKey handle = OpenKey(keyPath);
         DWORD size = 0;
         if (!handle || ::RegQueryValueExA(handle.Get(), userId.c_str(), nullptr, nullptr, nullptr,
                                           &size) != ERROR_SUCCESS) {
-            differs = false; // nothing stored to lose
+            result = StoredKey::Missing;
             return;
         }
         fw::Secret stored;
@@ -117,15 +117,22 @@ bool StoredKeyDiffers(fw::IReporter& reporter, const char* keyPath, const std::s
         if (::RegQueryValueExA(handle.Get(), userId.c_str(), nullptr, nullptr,
                                reinterpret_cast<BYTE*>(stored.Buffer()), &size) == ERROR_SUCCESS) {
             stored.Resize(size);
-            differs = KeyBytes(stored.Get()) != key;
+            result = KeyBytes(stored.Get()) == key ? StoredKey::Same : StoredKey::Differs;
         }
     });
-    return differs;
+    return result;
 }
 
-void DeleteCertificate(const std::string& userId) {
-    DeleteValue(kUsersKeyUpper, userId);
-    DeleteValue(kCookiesKeyUpper, userId);
+bool StoredKeyDiffers(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
+                      const KeyBytes& key) {
+    return CompareStoredKey(reporter, keyPath, userId, key) == StoredKey::Differs;
+}
+
+void DeleteCertificate(fw::IReporter& reporter, const std::string& userId) {
+    bool deletedUserKey = DeleteValue(kUsersKeyUpper, userId);
+    if (DeleteValue(kCookiesKeyUpper, userId) || deletedUserKey) {
+        Audit(reporter, AuditEvent::CertificateDeleted, userId);
+    }
 }
 
 std::vector<std::string> ListUserIds(fw::IReporter& reporter) {

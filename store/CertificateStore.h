@@ -55,8 +55,14 @@ bool HasCertificate(fw::IReporter& reporter, const std::string& userId, bool onE
 bool StoredKeyDiffers(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
                       const KeyBytes& key);
 
-// Deletes value `userId` from the Users key, then from the Cookies key. Nothing is reported.
-void DeleteCertificate(const std::string& userId);
+// How value `userId` of `keyPath` compares with `key`, as StoredKeyDiffers compares.
+enum class StoredKey { Missing, Same, Differs };
+StoredKey CompareStoredKey(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
+                           const KeyBytes& key);
+
+// Deletes value `userId` from the Users key, then from the Cookies key, and leaves the event when
+// either was there. Nothing else is reported.
+void DeleteCertificate(fw::IReporter& reporter, const std::string& userId);
 
 // The names of the REG_BINARY values of the Users key, in the registry's enumeration order.
 // A value whose name exceeds 127 characters or whose data exceeds 128 bytes is skipped. An

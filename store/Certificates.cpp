@@ -1,5 +1,6 @@
 #include "Certificates.h"
 
+#include "Audit.h"
 #include "CertificateStore.h"
 #include "keys/KeyDerivation.h"
 
@@ -24,9 +25,15 @@ SaveResult SaveKeys(fw::IReporter& reporter, const std::string& userId,
 
 SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId,
                               std::string_view password, std::string_view retypedPassword) {
+    keys::KeyBytes userKey = keys::DeriveUserKey(userId, password, retypedPassword);
+    bool replaces = HasCertificate(reporter, userId, true);
     // The CookieKey comes from the time of the UserKey's write, not from the time of asking.
-    return SaveKeys(reporter, userId, keys::DeriveUserKey(userId, password, retypedPassword),
-                    [] { return keys::DeriveCookieKey(); });
+    SaveResult result = SaveKeys(reporter, userId, userKey, [] { return keys::DeriveCookieKey(); });
+    if (result == SaveResult::Saved) {
+        Audit(reporter, replaces ? AuditEvent::CertificateReplaced : AuditEvent::CertificateCreated,
+              userId);
+    }
+    return result;
 }
 
 bool NewCertificateReplaces(fw::IReporter& reporter, const std::string& userId) {
@@ -46,9 +53,32 @@ std::string ReplaceQuestionText(const std::string& userId) {
            "can no longer be decrypted once it is replaced.\n\nReplace it?";
 }
 
+ImportOutcome CompareImport(fw::IReporter& reporter, const std::string& userId,
+                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey) {
+    StoredKey users = CompareStoredKey(reporter, kUsersKey, userId, userKey);
+    StoredKey cookies = CompareStoredKey(reporter, kCookiesKey, userId, cookieKey);
+    if (users == StoredKey::Missing && cookies == StoredKey::Missing) {
+        return ImportOutcome::New;
+    }
+    return users == StoredKey::Same && cookies == StoredKey::Same ? ImportOutcome::Unchanged
+                                                                  : ImportOutcome::Replaced;
+}
+
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
-                           const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey) {
-    return SaveKeys(reporter, userId, userKey, [&] { return cookieKey; });
+                           const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
+                           ImportOutcome* outcome) {
+    ImportOutcome before = CompareImport(reporter, userId, userKey, cookieKey);
+    SaveResult result = SaveKeys(reporter, userId, userKey, [&] { return cookieKey; });
+    if (result == SaveResult::Saved && before != ImportOutcome::Unchanged) {
+        Audit(reporter,
+              before == ImportOutcome::New ? AuditEvent::CertificateImported
+                                           : AuditEvent::CertificateImportReplaced,
+              userId);
+    }
+    if (outcome != nullptr) {
+        *outcome = before;
+    }
+    return result;
 }
 
 std::string CertificateNotSavedText(const std::string& userId, SaveResult result) {
@@ -67,13 +97,21 @@ PasswordCheck CheckPassword(fw::IReporter& reporter, const std::string& userId,
     if (!stored) {
         return PasswordCheck::NoUserKey;
     }
-    return *stored == expected ? PasswordCheck::Matches : PasswordCheck::Wrong;
+    if (*stored == expected) {
+        return PasswordCheck::Matches;
+    }
+    Audit(reporter, AuditEvent::WrongOldPassword, userId);
+    return PasswordCheck::Wrong;
 }
 
 bool SaveNewPassword(fw::IReporter& reporter, const std::string& userId,
                      std::string_view newPassword, std::string_view retypedNewPassword) {
-    return WriteKey(reporter, kUsersKey, userId,
-                    keys::DeriveUserKey(userId, newPassword, retypedNewPassword));
+    bool written = WriteKey(reporter, kUsersKey, userId,
+                            keys::DeriveUserKey(userId, newPassword, retypedNewPassword));
+    if (written) {
+        Audit(reporter, AuditEvent::PasswordChanged, userId);
+    }
+    return written;
 }
 
 std::string PasswordNotSavedText(const std::string& userId) {

@@ -1,6 +1,7 @@
 // What creating a certificate, changing its password and storing an imported one do to the
 // store, for every front end alike: the window program's dialogs and the console program call
-// these and only decide how to ask and how to tell.
+// these and only decide how to ask and how to tell. Each change, and each wrong old password,
+// leaves its event in the event log (Audit.h).
 #pragma once
 
 #include "framework/Reporter.h"
@@ -42,9 +43,21 @@ std::string ReplaceQuestionText(const std::string& userId);
 // Its caption.
 extern const char kReplaceQuestionCaption[];
 
-// Writes a certificate's keys as they are, as an import does.
+// What storing an imported certificate does to the store.
+enum class ImportOutcome {
+    New,       // no certificate of that user ID was there
+    Replaced,  // one with other keys was
+    Unchanged, // the same keys were
+};
+// Says it without changing anything; an exception is reported and counts as Replaced.
+ImportOutcome CompareImport(fw::IReporter& reporter, const std::string& userId,
+                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey);
+
+// Writes a certificate's keys as they are, as an import does, and says in `outcome` (when given)
+// what that did.
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
-                           const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey);
+                           const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
+                           ImportOutcome* outcome = nullptr);
 
 // What the user is told when SaveNewCertificate or SaveCertificate did not return Saved.
 std::string CertificateNotSavedText(const std::string& userId, SaveResult result);

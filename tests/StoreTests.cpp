@@ -270,7 +270,7 @@ TEST_F(StoreTest, DeleteRemovesTheCertificateFromBothKeysUnderAnySpelling) {
         SetBinary(kUsersPath, name, "\x01");
         SetBinary(kCookiesPath, name, "\x02");
     }
-    store::DeleteCertificate("ALICE");
+    store::DeleteCertificate(dialog, "ALICE");
     EXPECT_FALSE(HasValue(kUsersPath, "alice"));
     EXPECT_FALSE(HasValue(kCookiesPath, "alice"));
     EXPECT_TRUE(HasValue(kUsersPath, "bob"));
@@ -279,11 +279,11 @@ TEST_F(StoreTest, DeleteRemovesTheCertificateFromBothKeysUnderAnySpelling) {
 
 TEST_F(StoreTest, DeleteOfAHalfCertificateOrOfNothingIsSilent) {
     SetBinary(kUsersPath, "alice", "\x01");
-    store::DeleteCertificate("alice");
+    store::DeleteCertificate(dialog, "alice");
     EXPECT_FALSE(HasValue(kUsersPath, "alice"));
-    store::DeleteCertificate("alice");
+    store::DeleteCertificate(dialog, "alice");
     InjectRegistryFailure();
-    store::DeleteCertificate("alice");
+    store::DeleteCertificate(dialog, "alice");
     EXPECT_TRUE(MessageBoxes().calls.empty());
 }
 

@@ -1,8 +1,10 @@
 #include "WardkeepApp.h"
 
 #include "WardkeepDlg.h"
+#include "store/Audit.h"
 
 BOOL CWardkeepApp::InitInstance() {
+    store::SetAuditProgramKind(L"window program");
     CWardkeepDlg dialog;
     SetMainWindow(&dialog);
     dialog.DoModal();

@@ -107,7 +107,7 @@ void CWardkeepDlg::RemoveCertificate() {
                                       MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
         return;
     }
-    store::DeleteCertificate(m_userId.GetWindowText(store::kMaxListedUserIdChars));
+    store::DeleteCertificate(*this, m_userId.GetWindowText(store::kMaxListedUserIdChars));
     RefreshCertificateList();
 }
 

@@ -789,3 +789,55 @@ TEST_F(JapaneseMachineRollOut, DoubleByteUserIdsComeBackThroughRegImport) {
 }
 
 } // namespace
+
+namespace {
+
+// ---- The audit events' texts -----------------------------------------------------------------
+
+struct EventText {
+    DWORD id;
+    const wchar_t* firstSentence; // with the inserts of AuditEventTexts below
+};
+
+// Each event ID, as documented, with its text as Event Viewer shows it from the program's
+// message table.
+TEST(AuditEventTexts, BothProgramsCarryEveryEventsTextWithItsInserts) {
+    const EventText texts[] = {
+        {1000, L"The certificate of \"alice\" was created."},
+        {1001, L"The certificate of \"alice\" was replaced by a new one, with a new CookieKey: "
+               L"files encrypted under the old certificate can no longer be decrypted."},
+        {1002, L"The password of the certificate of \"alice\" was changed."},
+        {1003, L"The certificate of \"alice\" was deleted: files encrypted under it can no longer "
+               L"be decrypted on this computer."},
+        {1004, L"The certificate of \"alice\" was imported from a certificate file."},
+        {1005, L"The certificate of \"alice\" was replaced by one imported from a certificate "
+               L"file."},
+        {2000, L"A change of the password of the certificate of \"alice\" was refused: the old "
+               L"password was wrong."},
+    };
+    // FormatMessage takes the inserts as an array of pointers.
+    wchar_t user[] = L"alice", account[] = L"CORP\\admin",
+            program[] = L"wardkeepc.exe (console program)";
+    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(user), reinterpret_cast<DWORD_PTR>(account),
+                           reinterpret_cast<DWORD_PTR>(program)};
+    for (const std::string& path : {ProgramPath(), ConsoleProgramPath()}) {
+        HMODULE module = ::LoadLibraryExA(
+            path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(nullptr, module) << path;
+        for (const EventText& text : texts) {
+            wchar_t buffer[1024] = {};
+            DWORD length =
+                ::FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                 module, text.id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                 buffer, 1024, reinterpret_cast<va_list*>(inserts));
+            EXPECT_EQ(std::wstring(text.firstSentence) +
+                          L"\r\n\r\nAccount: CORP\\admin\r\nProgram: wardkeepc.exe (console "
+                          L"program)\r\n",
+                      std::wstring(buffer, length))
+                << path << " event " << text.id;
+        }
+        ::FreeLibrary(module);
+    }
+}
+
+} // namespace

@@ -114,6 +114,9 @@ quiet_uninstall=$(value_of "$entry" QuietUninstallString)
 [ "$quiet_uninstall" = "\"$install_dir_win\\Uninstall.exe\" /S" ] ||
     fail "QuietUninstallString: $quiet_uninstall"
 
+step "The audit trail's event source names the installed program"
+event_source_registered
+
 step "The registered quiet uninstall"
 uninstall "$quiet_uninstall" || fail "the uninstaller exited with $?"
 
@@ -124,6 +127,7 @@ if [ -d "$install_dir" ]; then
     [ "$left" = "Uninstall.exe " ] || fail "left in $install_dir_win: $left"
 fi
 [ ! -e "$shortcut" ] || fail "the shortcut is still there"
+no_event_source
 if "$runner" reg query "$uninstall_key" /reg:64 >/dev/null 2>&1; then
     fail "$uninstall_key is still there"
 fi

@@ -31,6 +31,21 @@ files_in() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort | 
 # windows_path FILE: FILE as the Windows programs of the machine name it.
 windows_path() { "$runner" winepath -w "$1" | tr -d '\r'; }
 
+# The audit trail's event source, which both installers register for the installed program.
+event_source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Wardkeep'
+event_source_registered() {
+    local entry
+    entry=$(values "$event_source_key" 64) || fail "no event source $event_source_key"
+    [ "$(value_of "$entry" EventMessageFile)" = "$install_dir_win\wardkeep.exe" ] ||
+        fail "EventMessageFile: $entry"
+    [ "$(value_of "$entry" TypesSupported)" = 0x7 ] || fail "TypesSupported: $entry"
+}
+no_event_source() {
+    if "$runner" reg query "$event_source_key" /reg:64 >/dev/null 2>&1; then
+        fail "$event_source_key is still there"
+    fi
+}
+
 # same_files DIR: the installed programs and help are DIR's, byte for byte.
 same_files() {
     local file

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Windows Installer package on a private Wine machine that holds two certificates, as a
 # deployment tool drives it: checks the package's tables, installs it with msiexec /qn, checks
-# the files, the Start-menu shortcut and the Add/Remove Programs entry (and, before, refuses to
-# install beside the setup program's install); installs the next version
-# over it (one product remains, with the new files), refuses to go back to the older one, and
-# removes everything with msiexec /x /qn. The certificates are unchanged after every step.
+# the files, the Start-menu shortcut, the Add/Remove Programs entry and the event source (and,
+# before, refuses to install beside the setup program's install); installs the next version over
+# it (one product remains, with the new files), refuses to go back to the older one, and removes
+# everything with msiexec /x /qn. The certificates are unchanged after every step.
 # Leaves the machine as it found it.
 #
 # msi-install-upgrade.sh RUNNER PREFIX VERSION MSI STAGE NEXT_VERSION NEXT_MSI NEXT_STAGE
@@ -60,6 +60,7 @@ installed() {
         fi
     done
     [ -n "$found" ] || fail "no Start-menu shortcut"
+    event_source_registered
     check_store_unchanged
 }
 
@@ -90,8 +91,10 @@ upgrade_code=$(property "$msi" UpgradeCode)
 msiinfo suminfo "$msi" | grep -qx 'Template: x64;1033' || fail "not a 64-bit package"
 [ "$(property "$next_msi" UpgradeCode)" = "$upgrade_code" ] || fail "the next version's UpgradeCode"
 [ "$next_code" != "$code" ] || fail "both versions have the product code $code"
-# No table of the package writes the registry, so none can reach SOFTWARE\Lockwell.
-[ -z "$(msiinfo export "$msi" Registry | sed 1,3d)" ] || fail "the package writes the registry"
+# The package writes the event source's values and nothing else, so nothing in SOFTWARE\Lockwell.
+written_keys=$(msiinfo export "$msi" Registry | tr -d '\r' | sed 1,3d | cut -f2,3 | sort -u)
+[ "$written_keys" = $'2\tSYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Wardkeep\\' ] ||
+    fail "the package writes the registry: $written_keys"
 
 step "A machine with two certificates and no Wardkeep"
 [ ! -e "$install_dir" ] || fail "Wardkeep is already installed in $install_dir"
@@ -129,6 +132,7 @@ for shortcut in "${shortcuts[@]}"; do
     [ ! -e "$shortcut" ] || fail "the shortcut is still there: $shortcut"
 done
 [ -z "$(wardkeep_entries)" ] || fail "Add/Remove Programs still lists $(wardkeep_entries)"
+no_event_source
 
 step "The certificates are still there, unchanged"
 check_store_unchanged

@@ -154,6 +154,11 @@ TimelineRecorder& Timeline() {
     return recorder;
 }
 
+EventRecorder& Events() {
+    static EventRecorder recorder;
+    return recorder;
+}
+
 namespace {
 
 // `text` in the ANSI code page, with "?" for what it lacks.
@@ -228,6 +233,12 @@ BOOL RecordFileDialog(bool save, OPENFILENAMEW* request) {
     return TRUE;
 }
 
+DWORD RecordReportEvent(WORD type, DWORD id, PSID user, WORD count, const wchar_t** strings) {
+    Events().events.push_back(
+        {type, id, std::vector<std::wstring>(strings, strings + count), user != nullptr});
+    return Events().result;
+}
+
 BOOL RecordSaveDialog(OPENFILENAMEW* request) {
     return RecordFileDialog(true, request);
 }
@@ -243,9 +254,10 @@ void InstallRecorders() {
     HelpCalls() = HelpRecorder();
     Timeline() = TimelineRecorder();
     FileDialogs() = FileDialogRecorder();
+    Events() = EventRecorder();
     fw::CurrentSeams() =
-        fw::Seams{&RecordMessageBox, &RecordHelp,       &RecordPause,     &RecordCursor,
-                  &RecordClock,      &RecordSaveDialog, &RecordOpenDialog};
+        fw::Seams{&RecordMessageBox, &RecordHelp,       &RecordPause,      &RecordCursor,
+                  &RecordClock,      &RecordSaveDialog, &RecordOpenDialog, &RecordReportEvent};
 }
 
 void RemoveRecorders() {

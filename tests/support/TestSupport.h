@@ -110,6 +110,21 @@ struct FileDialogRecorder {
 };
 FileDialogRecorder& FileDialogs();
 
+struct ReportedEvent {
+    WORD type;
+    DWORD id;
+    std::vector<std::wstring> strings; // the inserts, in order
+    bool forAccount;                   // an account's SID came with it
+};
+
+// Records the events written to the event log, answering each with `result`: ERROR_SUCCESS, or
+// the error of a log that cannot be written.
+struct EventRecorder {
+    std::vector<ReportedEvent> events;
+    DWORD result = ERROR_SUCCESS;
+};
+EventRecorder& Events();
+
 // Installs the recorders (emptied) as the seams; restores the platform's afterwards.
 void InstallRecorders();
 void RemoveRecorders();
