@@ -2,6 +2,7 @@
 
 #include "exchange/CertificateTransfer.h"
 #include "exchange/ExclusiveFile.h"
+#include "exchange/FileNames.h"
 #include "exchange/RegFile.h"
 #include "framework/SystemError.h"
 #include "framework/Text.h"
@@ -10,7 +11,11 @@
 #include "store/Certificates.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <memory>
+#include <set>
+#include <thread>
 #include <optional>
 
 namespace console {
@@ -28,8 +33,9 @@ const char kOverview[] =
     "  passwd USER        change the password of USER's certificate\r\n"
     "  delete USER        delete the certificate of USER\r\n"
     "  export USER FILE   write the certificate of USER to a certificate file\r\n"
-    "  import FILE        store the certificate of a certificate file (asks before\r\n"
-    "                     replacing one with another CookieKey)\r\n"
+    "  export --all DIR   write every certificate to a file of its own in DIR\r\n"
+    "  import FILE...     store the certificates of certificate files (asks before\r\n"
+    "                     replacing any with another CookieKey)\r\n"
     "  check FILE         say what an import of FILE would store, changing nothing\r\n"
     "  reg FILE...        turn certificate files into one .reg file\r\n"
     "\r\n"
@@ -37,7 +43,7 @@ const char kOverview[] =
     "failed (said on standard error), 2 usage error.\r\n";
 
 // Options a command may take.
-enum Option : unsigned { kPasswordStdin = 1, kYes = 2, kOutput = 4 };
+enum Option : unsigned { kPasswordStdin = 1, kYes = 2, kOutput = 4, kAll = 8 };
 
 // The command line as typed: UTF-16, converted only where a user ID is meant.
 struct Invocation {
@@ -180,6 +186,15 @@ std::string ReplaceQuestion(const std::string& userId) {
            "? Files encrypted under it can no longer be decrypted once it is replaced.";
 }
 
+// "a", "b" and "c".
+std::string QuotedList(const std::vector<std::string>& userIds) {
+    std::string list;
+    for (std::size_t i = 0; i < userIds.size(); ++i) {
+        list += (i == 0 ? "" : i + 1 == userIds.size() ? " and " : ", ") + Quoted(userIds[i]);
+    }
+    return list;
+}
+
 int List(const Invocation&, ConsoleIo& io) {
     if (RefuseUnlessElevated(io)) {
         return kFailed;
@@ -311,7 +326,16 @@ int Delete(const Invocation& invocation, ConsoleIo& io) {
     return kSucceeded;
 }
 
+int ExportAll(const Invocation& invocation, ConsoleIo& io);
+int UsageError(ConsoleIo& io, const std::wstring& problem, const std::string& command);
+
 int Export(const Invocation& invocation, ConsoleIo& io) {
+    if ((invocation.options & kAll) != 0) {
+        return ExportAll(invocation, io);
+    }
+    if (invocation.operands.size() != 2) {
+        return UsageError(io, L"Too few arguments.", "export");
+    }
     std::string userId;
     if (!TakeUserId(invocation, 0, io, userId)) {
         return kUsageError;
@@ -353,32 +377,6 @@ bool ReadStorable(const std::wstring& path, const wchar_t* consequence, ConsoleI
         return false;
     }
     return true;
-}
-
-int Import(const Invocation& invocation, ConsoleIo& io) {
-    if (RefuseUnlessElevated(io)) {
-        return kFailed;
-    }
-    exchange::ImportReading reading;
-    if (!ReadStorable(invocation.operands[0], L"Nothing was imported.", io, reading)) {
-        return kFailed;
-    }
-    const exchange::CertificateFileContent& content = reading.content;
-    if (store::ImportReplacesCookieKey(io, content.userId, content.cookieKey)) {
-        int answer =
-            Confirm(invocation, io, ReplaceQuestion(content.userId), "Nothing was imported.");
-        if (answer != kSucceeded) {
-            return answer;
-        }
-    }
-    store::SaveResult result =
-        store::SaveCertificate(io, content.userId, content.userKey, content.cookieKey);
-    if (result != store::SaveResult::Saved) {
-        io.Error(store::CertificateNotSavedText(content.userId, result));
-        return kFailed;
-    }
-    io.Out(L"Imported the certificate of " + QuotedId(content.userId) + L".\r\n");
-    return kSucceeded;
 }
 
 int Check(const Invocation& invocation, ConsoleIo& io) {
@@ -458,55 +456,132 @@ bool IsAnsiLeadByte(unsigned char byte) {
     return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
-// The certificates of the files, each user ID once. A user ID that two files give different keys
-// (the registry takes names whatever their letter case) is refused, naming both files: the .reg
-// file would silently keep the last one.
-bool ReadRollOut(const std::vector<std::wstring>& paths, ConsoleIo& io,
-                 std::vector<exchange::RegCertificate>& certificates) {
+// The files that the operands name, each operand itself or the files its wildcards match. False,
+// said on standard error with `consequence`, when a wildcard matches no file.
+bool OperandFiles(const Invocation& invocation, ConsoleIo& io, const wchar_t* consequence,
+                  std::vector<std::wstring>& paths) {
+    for (const std::wstring& operand : invocation.operands) {
+        std::vector<std::wstring> matching = MatchingFiles(operand);
+        if (matching.empty()) {
+            io.Error(L"No file matches " + QuotedPath(operand) + L". " + consequence);
+            return false;
+        }
+        paths.insert(paths.end(), matching.begin(), matching.end());
+    }
+    return true;
+}
+
+// The certificates of the files, each user ID once, every file read and judged: false, said on
+// standard error with `consequence`, when any would be refused. A user ID that two files give
+// different keys (the registry takes names whatever their letter case) is refused, naming both
+// files: one would silently win. For a .reg file (`forRegFile`) a user ID must also be one that
+// the registry importer reads back as the same name.
+bool ReadCertificates(const std::vector<std::wstring>& paths, ConsoleIo& io,
+                      const wchar_t* consequence, bool forRegFile,
+                      std::vector<exchange::RegCertificate>& certificates) {
     std::map<std::wstring, std::size_t> byUserId; // in capitals: the file that gave it first
+    std::vector<std::size_t> fileOf;              // of each certificate
     for (std::size_t i = 0; i < paths.size(); ++i) {
         exchange::ImportReading reading;
-        if (!ReadStorable(paths[i], L"Nothing was written.", io, reading)) {
+        if (!ReadStorable(paths[i], consequence, io, reading)) {
             return false;
         }
         exchange::CertificateFileContent& content = reading.content;
         // The importer reads the file as text of its code page: other bytes would name another
         // certificate there.
-        if (!exchange::IsRegValueName(content.userId, IsAnsiLeadByte) ||
-            !fw::IsAnsiText(content.userId)) {
-            io.Error(QuotedPath(paths[i]) +
-                     L" holds a user ID that a .reg file cannot hold. Nothing was written.");
+        if (forRegFile && (!exchange::IsRegValueName(content.userId, IsAnsiLeadByte) ||
+                           !fw::IsAnsiText(content.userId))) {
+            io.Error(QuotedPath(paths[i]) + L" holds a user ID that a .reg file cannot hold. " +
+                     consequence);
             return false;
         }
         auto [first, isNew] =
             byUserId.emplace(Capitals(fw::FromAnsi(content.userId)), certificates.size());
         if (isNew) {
             certificates.push_back({std::move(content.userId), content.userKey, content.cookieKey});
+            fileOf.push_back(i);
             continue;
         }
         const exchange::RegCertificate& earlier = certificates[first->second];
         if (earlier.userKey != content.userKey || earlier.cookieKey != content.cookieKey) {
-            io.Error(QuotedPath(paths[i]) + L" and " + QuotedPath(paths[first->second]) +
-                     L" give the user ID " + QuotedId(content.userId) +
-                     L" different keys. Nothing was written.");
+            io.Error(QuotedPath(paths[i]) + L" and " + QuotedPath(paths[fileOf[first->second]]) +
+                     L" give the user ID " + QuotedId(content.userId) + L" different keys. " +
+                     consequence);
             return false;
         }
     }
     return true;
 }
 
-int Reg(const Invocation& invocation, ConsoleIo& io) {
+int Import(const Invocation& invocation, ConsoleIo& io) {
+    if (RefuseUnlessElevated(io)) {
+        return kFailed;
+    }
+    // Every file is read and judged before anything is stored: a half-done import is worse than
+    // none.
+    const wchar_t* nothing = L"Nothing was imported.";
     std::vector<std::wstring> paths;
-    for (const std::wstring& operand : invocation.operands) {
-        std::vector<std::wstring> matching = MatchingFiles(operand);
-        if (matching.empty()) {
-            io.Error(L"No file matches " + QuotedPath(operand) + L". Nothing was written.");
+    std::vector<exchange::RegCertificate> certificates;
+    if (!OperandFiles(invocation, io, nothing, paths) ||
+        !ReadCertificates(paths, io, nothing, false, certificates)) {
+        return kFailed;
+    }
+    store::BulkSession session;
+    std::vector<std::string> replacing; // the user IDs whose CookieKey would be lost
+    for (const exchange::RegCertificate& certificate : certificates) {
+        if (store::ImportReplacesCookieKey(io, certificate.userId, certificate.cookieKey)) {
+            replacing.push_back(certificate.userId);
+        }
+    }
+    if (replacing.size() == 1) {
+        int answer =
+            Confirm(invocation, io, ReplaceQuestion(replacing[0]), "Nothing was imported.");
+        if (answer != kSucceeded) {
+            return answer;
+        }
+    } else if (!replacing.empty()) {
+        std::string names = QuotedList(replacing);
+        int answer = Confirm(
+            invocation, io,
+            "Replace the " + std::to_string(replacing.size()) + " certificates of " + names +
+                "? Files encrypted under them can no longer be decrypted once "
+                "they are replaced.",
+            "Nothing was imported (it would replace the certificates of " + names + ").");
+        if (answer != kSucceeded) {
+            return answer;
+        }
+    }
+    std::size_t counts[3] = {}; // by store::ImportOutcome
+    for (const exchange::RegCertificate& certificate : certificates) {
+        store::ImportOutcome outcome = store::ImportOutcome::New;
+        store::SaveResult result = store::SaveCertificate(
+            io, certificate.userId, certificate.userKey, certificate.cookieKey, &outcome);
+        if (result != store::SaveResult::Saved) {
+            std::size_t stored = counts[0] + counts[1] + counts[2];
+            io.Error(store::CertificateNotSavedText(certificate.userId, result) +
+                     (stored == 0 ? std::string()
+                                  : "\r\nThe " + std::to_string(stored) +
+                                        " certificates before it were stored."));
             return kFailed;
         }
-        paths.insert(paths.end(), matching.begin(), matching.end());
+        ++counts[static_cast<int>(outcome)];
     }
+    if (paths.size() == 1) {
+        io.Out(L"Imported the certificate of " + QuotedId(certificates[0].userId) + L".\r\n");
+    } else {
+        io.Out("Imported " + std::to_string(certificates.size()) + " certificates: " +
+               std::to_string(counts[0]) + " new, " + std::to_string(counts[1]) + " replaced, " +
+               std::to_string(counts[2]) + " unchanged.\r\n");
+    }
+    return kSucceeded;
+}
+
+int Reg(const Invocation& invocation, ConsoleIo& io) {
+    const wchar_t* nothing = L"Nothing was written.";
+    std::vector<std::wstring> paths;
     std::vector<exchange::RegCertificate> certificates;
-    if (!ReadRollOut(paths, io, certificates)) {
+    if (!OperandFiles(invocation, io, nothing, paths) ||
+        !ReadCertificates(paths, io, nothing, true, certificates)) {
         return kFailed;
     }
     fw::Secret text = exchange::MakeRegFile(certificates, IsAnsiLeadByte);
@@ -520,6 +595,152 @@ int Reg(const Invocation& invocation, ConsoleIo& io) {
         return kFailed;
     }
     return kSucceeded;
+}
+
+// `text` folded as the file system compares names.
+wchar_t FoldForFileNames(wchar_t character) {
+    ::CharUpperBuffW(&character, 1);
+    return character;
+}
+
+// Makes `folder` and the folders above it that are missing; false, said on standard error, when
+// the system refuses.
+bool MakeFolder(const std::wstring& folder, ConsoleIo& io) {
+    if (::CreateDirectoryW(folder.c_str(), nullptr)) {
+        return true;
+    }
+    DWORD error = ::GetLastError();
+    DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return true;
+    }
+    std::size_t parentEnd = folder.find_last_of(L"\\/");
+    if (error == ERROR_PATH_NOT_FOUND && parentEnd != std::wstring::npos && parentEnd > 0 &&
+        folder[parentEnd - 1] != L':' && MakeFolder(folder.substr(0, parentEnd), io)) {
+        if (::CreateDirectoryW(folder.c_str(), nullptr)) {
+            return true;
+        }
+        error = ::GetLastError();
+    }
+    io.Error(L"The folder " + QuotedPath(folder) + L" could not be made: " +
+             fw::FromAnsi(fw::SystemErrorText(error)) + L" Nothing was written.");
+    return false;
+}
+
+// Every certificate of the store into a file of its own in the folder, named after its user ID
+// (exchange/FileNames.h), so that "import FOLDER\*.crt" restores the store. An existing file is
+// replaced only with --yes: without it, one that exists stops the export before anything is
+// written.
+int ExportAll(const Invocation& invocation, ConsoleIo& io) {
+    if (invocation.operands.size() != 1) {
+        return UsageError(io, L"Too many arguments.", "export");
+    }
+    if (RefuseUnlessElevated(io)) {
+        return kFailed;
+    }
+    store::BulkSession session;
+    std::vector<std::string> userIds = store::ListUserIds(io);
+    if (io.Reported()) {
+        return kFailed;
+    }
+    std::vector<std::wstring> wideIds;
+    for (const std::string& userId : userIds) {
+        wideIds.push_back(fw::FromAnsi(userId));
+    }
+    std::vector<std::wstring> names = exchange::CertificateFileNames(wideIds, FoldForFileNames);
+    std::wstring folder = invocation.operands[0];
+    if (!MakeFolder(folder, io)) {
+        return kFailed;
+    }
+    if (folder.back() != L'\\' && folder.back() != L'/') {
+        folder += L'\\';
+    }
+    if ((invocation.options & kYes) == 0) {
+        // The folder's names, read once: a lookup of each name would read the folder again
+        // under Wine.
+        std::set<std::wstring> present;
+        for (const std::wstring& path : MatchingFiles(folder + L"*")) {
+            present.insert(Capitals(path.substr(folder.size())));
+        }
+        std::wstring existing;
+        std::size_t count = 0;
+        for (const std::wstring& name : names) {
+            if (present.count(Capitals(name)) != 0 && ++count <= 10) {
+                existing += (count == 1 ? L"" : L", ") + name;
+            }
+        }
+        if (count != 0) {
+            io.Error(QuotedPath(invocation.operands[0]) + L" already holds " +
+                     std::to_wstring(count) + (count == 1 ? L" file" : L" files") +
+                     L" of this export: " + existing + (count > 10 ? L"..." : L"") +
+                     L". Nothing was written. --yes replaces them.");
+            return kFailed;
+        }
+    }
+    // Written in batches, each file flushed only once the whole batch is written: the file
+    // system then commits a batch in one go, where flushing each file alone took most of the time.
+    constexpr std::size_t kBatch = 256;
+    constexpr int kFlushThreads = 8;
+    std::size_t written = 0;
+    bool complete = true;
+    auto stop = [&](const std::wstring& path, const char* what,
+                    const exchange::ExclusiveFile& file) {
+        io.Error(L"The certificate was not exported: " + QuotedPath(path) + L" " +
+                 fw::FromAnsi(what) + L".\n" + fw::FromAnsi(file.Error()));
+        io.Error(L"Exported " + std::to_wstring(written) + L" of " +
+                 std::to_wstring(userIds.size()) + L" certificates to " +
+                 QuotedPath(invocation.operands[0]) + L" before it.");
+        return kFailed;
+    };
+    for (std::size_t first = 0; first < userIds.size(); first += kBatch) {
+        std::vector<std::pair<std::unique_ptr<exchange::ExclusiveFile>, std::wstring>> batch;
+        for (std::size_t i = first; i < userIds.size() && i < first + kBatch; ++i) {
+            std::optional<keys::KeyBytes> userKey =
+                store::ReadKeyQuiet(io, store::kUsersKey, userIds[i]);
+            std::optional<keys::KeyBytes> cookieKey =
+                store::ReadKeyQuiet(io, store::kCookiesKey, userIds[i]);
+            if (!userKey || !cookieKey) {
+                io.Error(Quoted(userIds[i]) + " has no certificate to export: no file for it.");
+                complete = false;
+                continue;
+            }
+            std::wstring path = folder + names[i];
+            auto file = std::make_unique<exchange::ExclusiveFile>(
+                path, exchange::ExclusiveFile::Mode::CreateProtected);
+            if (!file->IsOpen()) {
+                return stop(path, "could not be created", *file);
+            }
+            if (!exchange::WriteCertificateHead(*file, userIds[i], *userKey) ||
+                !exchange::WriteCookieKeyLine(*file, *cookieKey)) {
+                return stop(path, "could not be written", *file);
+            }
+            batch.emplace_back(std::move(file), std::move(path));
+        }
+        // Flushed by a few threads at once, so that the file system can commit them together.
+        std::vector<char> flushed(batch.size(), 0);
+        std::atomic<std::size_t> next{0};
+        auto flush = [&] {
+            for (std::size_t j = next++; j < batch.size(); j = next++) {
+                flushed[j] = batch[j].first->Flush() && batch[j].first->Close();
+            }
+        };
+        std::vector<std::thread> flushers;
+        for (int t = 0; t < kFlushThreads; ++t) {
+            flushers.emplace_back(flush);
+        }
+        for (std::thread& flusher : flushers) {
+            flusher.join();
+        }
+        for (std::size_t j = 0; j < batch.size(); ++j) {
+            if (!flushed[j]) {
+                return stop(batch[j].second, "could not be written", *batch[j].first);
+            }
+            ++written;
+        }
+    }
+    io.Out(L"Exported " + std::to_wstring(written) + L" certificates to " +
+           QuotedPath(invocation.operands[0]) + L".\r\n");
+    return complete ? kSucceeded : kFailed;
 }
 
 // How --password-stdin reads, for the commands that take it.
@@ -550,16 +771,26 @@ const Command kCommands[] = {
      "usage: wardkeepc delete USER [--yes]\r\n"
      "Deletes the certificate of USER after asking on the console; --yes does not ask.\r\n",
      Delete},
-    {"export", 2, 2, 0,
+    {"export", 1, 2, kAll | kYes,
      "usage: wardkeepc export USER FILE\r\n"
+     "       wardkeepc export --all FOLDER [--yes]\r\n"
      "Writes the certificate of USER to the certificate file FILE (replaced if it exists),\r\n"
-     "which only SYSTEM, the Administrators and its owner may open.\r\n",
+     "which only SYSTEM, the Administrators and its owner may open.\r\n"
+     "With --all, writes every certificate of the store to a file of its own in FOLDER\r\n"
+     "(made if missing), named after its user ID: characters a file name cannot hold, a\r\n"
+     "\"%\", device names (CON, NUL...) and a last dot or space become %XX, user IDs that\r\n"
+     "differ in letter case only get names apart, the empty user ID is %empty%.crt. Writes\r\n"
+     "nothing if FOLDER holds one of the names already, unless --yes replaces them.\r\n"
+     "\"wardkeepc import FOLDER\\*.crt\" restores the certificates.\r\n",
      Export},
-    {"import", 1, 1, kYes,
-     "usage: wardkeepc import FILE [--yes]\r\n"
-     "Stores the certificate of the certificate file FILE. If the store holds a certificate\r\n"
-     "of that user ID with another CookieKey, asks first: the files encrypted under it\r\n"
-     "could no longer be decrypted. --yes does not ask.\r\n",
+    {"import", 1, static_cast<std::size_t>(-1), kYes,
+     "usage: wardkeepc import FILE... [--yes]\r\n"
+     "Stores the certificates of the certificate files. A FILE with * or ? stands for the\r\n"
+     "files whose names match. Every file is read first: if any would be refused, or two\r\n"
+     "give one user ID different keys, nothing is stored. If the store holds a certificate\r\n"
+     "of one of the user IDs with another CookieKey, asks once, naming them: the files\r\n"
+     "encrypted under them could no longer be decrypted. --yes does not ask. Says how many\r\n"
+     "certificates were new, replaced, or unchanged (the same keys were stored).\r\n",
      Import},
     {"check", 1, 1, 0,
      "usage: wardkeepc check FILE\r\n"
@@ -624,6 +855,8 @@ int Run(const std::vector<std::wstring>& args, ConsoleIo& io) {
             invocation.options |= kPasswordStdin;
         } else if (arg == L"--yes" && (command->allowedOptions & kYes)) {
             invocation.options |= kYes;
+        } else if (arg == L"--all" && (command->allowedOptions & kAll)) {
+            invocation.options |= kAll;
         } else if ((arg == L"-o" || arg == L"--output") && (command->allowedOptions & kOutput)) {
             if (++i == args.size()) {
                 return UsageError(io, QuotedPath(arg) + L" needs a file name.", command->name);

@@ -6,8 +6,19 @@
 # ends as it began. Runs in a Wine prefix of its own (build/wineprefix-console-bench), so it never
 # touches the tests' store.
 #   scripts/bench-console.sh [N]
+#   scripts/bench-console.sh --bulk [N...]
+# --bulk times the commands that work on many certificates in one run instead, for each N
+# (default 1000 10000): seeds N certificates through one generated .reg file, then times
+# "export --all" into an empty folder and "import FOLDER\*.crt" into an empty store, and checks
+# that the store comes back exactly as it was.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bulk=()
+if [ "${1:-}" = --bulk ]; then
+    shift
+    bulk=("${@:-1000}")
+    [ $# -gt 0 ] || bulk=(1000 10000)
+fi
 count="${1:-1000}"
 scripts/setup.sh >/dev/null
 scripts/build.sh wardkeepc >/dev/null
@@ -47,7 +58,47 @@ delete() { wardkeepc delete "bench.user.$i" --yes; }
 import() { wardkeepc import "$wdir\\$i.crt"; }
 
 # The prefix is the benchmark's own: what an interrupted run left there goes first.
-wine reg delete 'HKLM\SOFTWARE\Lockwell' /f /reg:32 >/dev/null 2>&1 || true
+empty_store() { wine reg delete 'HKLM\SOFTWARE\Lockwell' /f /reg:32 >/dev/null 2>&1 || true; }
+empty_store
+# seconds COMMAND...: runs COMMAND once and prints how long it took.
+seconds() {
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null || { echo "$* failed with exit code $?" >&2; exit 1; }
+    end=$(date +%s.%N)
+    echo "$end - $start" | bc
+}
+if [ ${#bulk[@]} -gt 0 ]; then
+    echo "wardkeepc export --all and import of many files, each one run, Wine $(wine --version 2>/dev/null | sed 's/wine-//'), $(nproc) cores"
+    for n in "${bulk[@]}"; do
+        # N certificates with 16-byte keys of their own, none with a zero byte (the store reads
+        # a key up to its first one, as the product's keys never hold one).
+        awk -v n="$n" 'BEGIN {
+            srand(n); printf "Windows Registry Editor Version 5.00\r\n"
+            split("Users_lkw_20 Cookies_lkw_20", keys, " ")
+            for (k = 1; k <= 2; k++) {
+                printf "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\%s]\r\n", keys[k]
+                for (i = 1; i <= n; i++) {
+                    printf "\"bulk.user.%d\"=hex:", i
+                    for (b = 0; b < 16; b++) printf "%s%02x", (b ? "," : ""), 1 + int(rand() * 255)
+                    printf "\r\n"
+                }
+            }
+        }' >"$dir/seed.reg"
+        wine reg import "$wdir\\seed.reg" /reg:32 >/dev/null 2>&1
+        seeded=$(store)
+        exported=$(seconds wardkeepc export --all "$wdir\\all-$n")
+        [ "$(find "$dir/all-$n" -name '*.crt' | wc -l)" -eq "$n" ] || { echo "export --all wrote no $n files" >&2; exit 1; }
+        empty_store
+        imported=$(seconds wardkeepc import "$wdir\\all-$n\\*.crt")
+        [ "$(store)" = "$seeded" ] || { echo "the store after the import differs from the seeded one" >&2; exit 1; }
+        printf '%6d certificates  export --all %6.2f s  import %6.2f s\n' "$n" "$exported" "$imported"
+        empty_store
+        rm -rf "${dir:?}/all-$n"
+    done
+    echo "After each import the store held exactly what was seeded."
+    exit 0
+fi
 echo "wardkeepc on $count certificates, Wine $(wine --version 2>/dev/null | sed 's/wine-//'), $(nproc) cores"
 before=$(wardkeepc list)
 phase new new

@@ -21,14 +21,64 @@ constexpr DWORD kListedDataBytes = 128;
 // Every key of the store is opened with full access, in the registry's 32-bit view.
 constexpr REGSAM kStoreAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
 
-fw::UniqueHKey OpenKey(const char* keyPath) {
-    return fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
+// An open key of the store: its own handle, or the bulk session's, which stays open.
+class StoreKey {
+  public:
+    StoreKey() = default;
+    explicit StoreKey(fw::UniqueHKey owned) : m_owned(std::move(owned)), m_key(m_owned.Get()) {}
+    explicit StoreKey(HKEY borrowed) : m_key(borrowed) {}
+    HKEY Get() const { return m_key; }
+    explicit operator bool() const { return m_key != nullptr; }
+
+  private:
+    fw::UniqueHKey m_owned;
+    HKEY m_key = nullptr;
+};
+
+// The store's two keys while a bulk session holds them open (none open yet when they did not
+// exist).
+struct SessionKeys {
+    fw::UniqueHKey users;
+    fw::UniqueHKey cookies;
+};
+SessionKeys* g_session = nullptr;
+
+// The session's slot of `keyPath`, if a session is open and the path is one of the store's keys.
+fw::UniqueHKey* SessionSlot(const char* keyPath) {
+    if (g_session == nullptr) {
+        return nullptr;
+    }
+    if (::lstrcmpiA(keyPath, kUsersKey) == 0) {
+        return &g_session->users;
+    }
+    return ::lstrcmpiA(keyPath, kCookiesKey) == 0 ? &g_session->cookies : nullptr;
+}
+
+StoreKey OpenKey(const char* keyPath) {
+    fw::UniqueHKey* slot = SessionSlot(keyPath);
+    if (slot == nullptr) {
+        return StoreKey(fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess));
+    }
+    if (!*slot) {
+        *slot = fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
+    }
+    return StoreKey(slot->Get());
+}
+
+StoreKey CreateKey(const char* keyPath) {
+    fw::UniqueHKey* slot = SessionSlot(keyPath);
+    if (slot == nullptr) {
+        return StoreKey(fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess));
+    }
+    if (!*slot) {
+        *slot = fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
+    }
+    return StoreKey(slot->Get());
 }
 
 // Reads value `userId` of an open key into `size` bytes at most; false when it does not fit
 // or does not exist. The value's type is not checked.
-bool QueryValue(const fw::UniqueHKey& key, const std::string& userId, DWORD size,
-                KeyBytes& result) {
+bool QueryValue(const StoreKey& key, const std::string& userId, DWORD size, KeyBytes& result) {
     BYTE data[kReportedReadBytes] = {};
     DWORD length = size < sizeof data ? size : sizeof data;
     bool read = ::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, nullptr, data, &length) ==
@@ -42,17 +92,31 @@ bool QueryValue(const fw::UniqueHKey& key, const std::string& userId, DWORD size
 
 // Whether a value was deleted.
 bool DeleteValue(const char* keyPath, const std::string& userId) {
-    fw::UniqueHKey key = OpenKey(keyPath);
+    StoreKey key = OpenKey(keyPath);
     return key && ::RegDeleteValueA(key.Get(), userId.c_str()) == ERROR_SUCCESS;
 }
 
 } // namespace
 
+BulkSession::BulkSession() {
+    if (g_session == nullptr) {
+        g_session = new SessionKeys();
+        m_owner = true;
+    }
+}
+
+BulkSession::~BulkSession() {
+    if (m_owner) {
+        delete g_session;
+        g_session = nullptr;
+    }
+}
+
 bool WriteKey(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
               const KeyBytes& key) {
     bool written = false;
     reporter.Guarded([&] {
-        fw::UniqueHKey handle = fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
+        StoreKey handle = CreateKey(keyPath);
         written = handle && ::RegSetValueExA(handle.Get(), userId.c_str(), 0, REG_BINARY,
                                              reinterpret_cast<const BYTE*>(key.Data()),
                                              static_cast<DWORD>(key.Size())) == ERROR_SUCCESS;
@@ -65,7 +129,7 @@ std::optional<KeyBytes> ReadKeyReported(fw::IReporter& reporter, const char* key
     const char* failure = "User Keys Not Found";
     KeyBytes result;
     reporter.Guarded([&] {
-        fw::UniqueHKey key = OpenKey(keyPath);
+        StoreKey key = OpenKey(keyPath);
         if (!key) {
             return;
         }
@@ -83,7 +147,7 @@ std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPat
     KeyBytes result;
     bool found = false;
     reporter.Guarded([&] {
-        fw::UniqueHKey key = OpenKey(keyPath);
+        StoreKey key = OpenKey(keyPath);
         found = key && QueryValue(key, userId, kQuietReadBytes, result);
     });
     return found ? std::optional<KeyBytes>(result) : std::nullopt;
@@ -93,7 +157,7 @@ bool HasCertificate(fw::IReporter& reporter, const std::string& userId, bool onE
     bool found = false;
     bool ran = reporter.Guarded([&] {
         for (const char* keyPath : {kUsersKeyUpper, kCookiesKeyUpper}) {
-            fw::UniqueHKey key = OpenKey(keyPath);
+            StoreKey key = OpenKey(keyPath);
             found = found || (key && ::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, nullptr,
                                                         nullptr, nullptr) == ERROR_SUCCESS);
         }
@@ -105,7 +169,7 @@ StoredKey CompareStoredKey(fw::IReporter& reporter, const char* keyPath, const s
                            const KeyBytes& key) {
     StoredKey result = StoredKey::Differs;
     reporter.Guarded([&] {
-        fw::UniqueHKey handle = OpenKey(keyPath);
+        StoreKey handle = OpenKey(keyPath);
         DWORD size = 0;
         if (!handle || ::RegQueryValueExA(handle.Get(), userId.c_str(), nullptr, nullptr, nullptr,
                                           &size) != ERROR_SUCCESS) {
@@ -138,7 +202,7 @@ void DeleteCertificate(fw::IReporter& reporter, const std::string& userId) {
 std::vector<std::string> ListUserIds(fw::IReporter& reporter) {
     std::vector<std::string> userIds;
     reporter.Guarded([&] {
-        fw::UniqueHKey key = OpenKey(kUsersKeyUpper);
+        StoreKey key = OpenKey(kUsersKeyUpper);
         DWORD count = 0;
         if (!key ||
             ::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

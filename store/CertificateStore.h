@@ -26,6 +26,20 @@ extern const char kCookiesKey[]; // "Software\Lockwell\Cookies_lkw_20"
 // Longest user ID that the list and the delete command handle, in characters.
 constexpr int kMaxListedUserIdChars = 127;
 
+// While alive, the store's two keys stay open: many certificates read or written in a row then
+// need no walk of the registry path each (under Wine, most of a bulk import's time). Nested
+// sessions share the first one's keys.
+class BulkSession {
+  public:
+    BulkSession();
+    ~BulkSession();
+    BulkSession(const BulkSession&) = delete;
+    BulkSession& operator=(const BulkSession&) = delete;
+
+  private:
+    bool m_owner = false;
+};
+
 // Creates `keyPath` if needed and sets value `userId` to the bytes of `key`. Returns whether the
 // value was written; an exception is reported through `reporter` and counts as a failure.
 bool WriteKey(fw::IReporter& reporter, const char* keyPath, const std::string& userId,

@@ -841,3 +841,99 @@ TEST(AuditEventTexts, BothProgramsCarryEveryEventsTextWithItsInserts) {
 }
 
 } // namespace
+
+namespace {
+
+// ---- Many certificates at once ---------------------------------------------------------------
+
+void Seed(const std::vector<RolledOut>& certificates) {
+    for (const RolledOut& certificate : certificates) {
+        SeedValue(kUsersKey, certificate.userId, certificate.userKey);
+        SeedValue(kCookiesKey, certificate.userId, certificate.cookieKey);
+    }
+}
+
+bool Exists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A backup of a whole store and its restore: user IDs that a file name cannot simply be (a
+// character no name holds, a device name, a last dot, the escape character, the empty user ID)
+// get names of their own, and the files bring back exactly the store.
+TEST_F(ConsoleTest, ExportAllAndAnImportOfItsFilesRestoreTheStore) {
+    const std::vector<RolledOut> certificates =
+        CertificatesOf({"plain", "a<b>c", "CON", "dot.", "100%", ""});
+    Seed(certificates);
+    std::string backup = File("backup\\of the store"); // made, with the folder above it
+    Outcome exported = Run({"export", "--all", backup});
+    EXPECT_EQ(0u, exported.exitCode) << exported.err;
+    EXPECT_EQ(Lines({"Exported 6 certificates to \"" + backup + "\"."}), exported.out);
+    for (const char* name :
+         {"plain.crt", "a%3Cb%3Ec.crt", "%43ON.crt", "dot%2E.crt", "100%25.crt", "%empty%.crt"}) {
+        EXPECT_TRUE(Exists(backup + "\\" + name)) << name;
+    }
+    testing_support::ExpectClosedToOthers(Widen(backup + "\\plain.crt"));
+
+    DeleteStore();
+    Outcome restored = Run({"import", backup + "\\*.crt"});
+    EXPECT_EQ(0u, restored.exitCode) << restored.err;
+    EXPECT_EQ(Lines({"Imported 6 certificates: 6 new, 0 replaced, 0 unchanged."}), restored.out);
+    EXPECT_EQ(certificates.size(), EnumeratedNames(kUsersKey).size());
+    for (const RolledOut& certificate : certificates) {
+        ExpectKeys(certificate.userId, certificate.userKey, certificate.cookieKey);
+    }
+    EXPECT_EQ(Lines({"Imported 6 certificates: 0 new, 0 replaced, 6 unchanged."}),
+              Run({"import", backup + "\\*.crt"}).out);
+
+    // Into a folder that holds one of the names: nothing is written, unless --yes replaces it.
+    std::string other = File("other");
+    ASSERT_TRUE(::CreateDirectoryA(other.c_str(), nullptr));
+    WriteFileBytes(other + "\\plain.crt", "mine");
+    Outcome refused = Run({"export", "--all", other});
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_NE(std::string::npos,
+              refused.err.find("already holds 1 file of this export: plain.crt. Nothing was "
+                               "written. --yes replaces them."))
+        << refused.err;
+    EXPECT_EQ("mine", FileBytes(other + "\\plain.crt"));
+    EXPECT_FALSE(Exists(other + "\\%43ON.crt"));
+    EXPECT_EQ(0u, Run({"export", "--all", other, "--yes"}).exitCode);
+    EXPECT_EQ(FileBytes(backup + "\\plain.crt"), FileBytes(other + "\\plain.crt"));
+}
+
+// An import of many files reads and judges them all first: one refused file, or two that give
+// one user ID different keys, and nothing is stored; replacing asks once for all.
+TEST_F(ConsoleTest, AnImportOfManyFilesStoresAllOrNothing) {
+    SeedAndExport(CertificatesOf({"amy", "ben"})); // 0.crt and 1.crt
+    DeleteStore();
+    WriteFileBytes(File("2.crt"), "User = zed\n");
+    Outcome refused = Run({"import", File("*.crt")});
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_NE(std::string::npos, refused.err.find("\"" + File("2.crt") + "\"")) << refused.err;
+    EXPECT_NE(std::string::npos, refused.err.find("Nothing was imported.")) << refused.err;
+    EXPECT_TRUE(EnumeratedNames(kUsersKey).empty());
+
+    WriteFileBytes(File("2.crt"), "User = AMY\nUserKey = " + Hex("another key", 16) +
+                                      "\nCookieKey = " + Hex("another cookie", 16));
+    Outcome conflicting = Run({"import", File("0.crt"), File("1.crt"), File("2.crt")});
+    EXPECT_EQ(1u, conflicting.exitCode);
+    EXPECT_NE(std::string::npos, conflicting.err.find("\"" + File("2.crt") + "\" and \"" +
+                                                      File("0.crt") + "\" give the user ID"))
+        << conflicting.err;
+    EXPECT_TRUE(EnumeratedNames(kUsersKey).empty());
+
+    ::DeleteFileA(File("2.crt").c_str());
+    Seed({{"amy", "old key", "old cookie"}, {"ben", "old key", "old cookie"}});
+    Outcome asked = Run({"import", File("*.crt")});
+    EXPECT_EQ(2u, asked.exitCode);
+    EXPECT_NE(std::string::npos,
+              asked.err.find("Nothing was imported (it would replace the certificates of "
+                             "\"amy\" and \"ben\"). Confirm with --yes."))
+        << asked.err;
+    ExpectKeys("amy", "old key", "old cookie");
+    Outcome replaced = Run({"import", File("*.crt"), "--yes"});
+    EXPECT_EQ(0u, replaced.exitCode) << replaced.err;
+    EXPECT_EQ(Lines({"Imported 2 certificates: 0 new, 2 replaced, 0 unchanged."}), replaced.out);
+}
+
+} // namespace

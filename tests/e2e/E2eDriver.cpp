@@ -174,23 +174,42 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-TempFolder::TempFolder() {
-    char temp[MAX_PATH + 1] = {};
-    ::GetTempPathA(sizeof temp, temp);
-    m_path = std::string(temp) + "wardkeepc-e2e-" + std::to_string(::GetCurrentProcessId());
-    ::CreateDirectoryA(m_path.c_str(), nullptr);
-}
+namespace {
 
-TempFolder::~TempFolder() {
+// Deletes `path` with everything in it, folders too.
+void RemoveTree(const std::string& path) {
     WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA(File("*").c_str(), &found);
+    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
     for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found)) {
-        ::DeleteFileA(File(found.cFileName).c_str());
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            RemoveTree(path + "\\" + name);
+        } else {
+            ::DeleteFileA((path + "\\" + name).c_str());
+        }
     }
     if (search != INVALID_HANDLE_VALUE) {
         ::FindClose(search);
     }
-    ::RemoveDirectoryA(m_path.c_str());
+    ::RemoveDirectoryA(path.c_str());
+}
+
+} // namespace
+
+// Wine reuses process IDs: what an earlier run left under the same name goes first.
+TempFolder::TempFolder() {
+    char temp[MAX_PATH + 1] = {};
+    ::GetTempPathA(sizeof temp, temp);
+    m_path = std::string(temp) + "wardkeepc-e2e-" + std::to_string(::GetCurrentProcessId());
+    RemoveTree(m_path);
+    ::CreateDirectoryA(m_path.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+    RemoveTree(m_path);
 }
 
 Outcome RunProcess(const std::wstring& commandLine, const std::string& input,
