@@ -54,26 +54,24 @@ fw::UniqueHKey* SessionSlot(const char* keyPath) {
     return ::lstrcmpiA(keyPath, kCookiesKey) == 0 ? &g_session->cookies : nullptr;
 }
 
-StoreKey OpenKey(const char* keyPath) {
+// `keyPath` opened (or created) by `open`: kept in the session's slot while a session is open.
+StoreKey SessionKey(const char* keyPath, fw::UniqueHKey (*open)(HKEY, const char*, REGSAM)) {
     fw::UniqueHKey* slot = SessionSlot(keyPath);
     if (slot == nullptr) {
-        return StoreKey(fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess));
+        return StoreKey(open(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess));
     }
     if (!*slot) {
-        *slot = fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
+        *slot = open(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
     }
     return StoreKey(slot->Get());
 }
 
+StoreKey OpenKey(const char* keyPath) {
+    return SessionKey(keyPath, fw::OpenRegistryKey);
+}
+
 StoreKey CreateKey(const char* keyPath) {
-    fw::UniqueHKey* slot = SessionSlot(keyPath);
-    if (slot == nullptr) {
-        return StoreKey(fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess));
-    }
-    if (!*slot) {
-        *slot = fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, keyPath, kStoreAccess);
-    }
-    return StoreKey(slot->Get());
+    return SessionKey(keyPath, fw::CreateRegistryKey);
 }
 
 // Reads value `userId` of an open key into `size` bytes at most; false when it does not fit
