@@ -597,7 +597,7 @@ int Reg(const Invocation& invocation, ConsoleIo& io) {
     return kSucceeded;
 }
 
-// `text` folded as the file system compares names.
+// `character` folded as the file system compares names (CharUpperBuffW, as Capitals does).
 wchar_t FoldForFileNames(wchar_t character) {
     ::CharUpperBuffW(&character, 1);
     return character;
