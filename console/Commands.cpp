@@ -357,8 +357,11 @@ int Export(const Invocation& invocation, ConsoleIo& io) {
         io.Out(L"Exported the certificate of " + QuotedId(userId) + L" to " + QuotedPath(path) +
                L".\r\n");
         return kSucceeded;
-    case exchange::ExportResult::Status::NoCertificate:
+    case exchange::ExportResult::Status::Gone:
         io.Error(noCertificate);
+        break;
+    case exchange::ExportResult::Status::NoCertificate:
+        io.Error(result.failure);
         break;
     case exchange::ExportResult::Status::Failed:
         io.Error(result.failure);

@@ -228,8 +228,9 @@ class LineReader {
 
 fw::Secret KeyToHex(const keys::KeyBytes& key) {
     fw::Secret hex;
-    hex.Reserve(2 * kKeyHexBytes);
-    for (std::size_t i = 0; i < kKeyHexBytes; ++i) {
+    const std::size_t bytes = key.Size() > kKeyHexBytes ? key.Size() : kKeyHexBytes;
+    hex.Reserve(2 * bytes);
+    for (std::size_t i = 0; i < bytes; ++i) {
         const auto byte = i < key.Size() ? static_cast<unsigned char>(key.Data()[i]) : 0u;
         hex.Append(kHexDigits[byte >> 4]);
         hex.Append(kHexDigits[byte & 0x0F]);
@@ -297,7 +298,20 @@ ImportVerdict JudgeImport(const CertificateFileContent& content) {
     if (content.userIdTooLong) {
         return ImportVerdict::UserIdTooLong;
     }
+    if (HasControlCharacters(content.userId)) {
+        return ImportVerdict::UserIdControlCharacters;
+    }
     return ImportVerdict::Storable;
+}
+
+bool HasControlCharacters(std::string_view userId) {
+    for (char c : userId) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace exchange

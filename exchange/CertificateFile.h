@@ -49,7 +49,9 @@ constexpr std::size_t kMaxUserIdChars = 127;
 // Most bytes that one key value decodes to; its characters after the first 254 are ignored.
 constexpr std::size_t kMaxDecodedKeyBytes = 127;
 
-// The key's first 16 bytes (zero bytes after its end) as 32 lowercase hex digits.
+// The key as lowercase hex digits: 32 of them for a key of up to 16 bytes (padded with "00"
+// pairs), two for each byte of a longer key (one that an import stored), so that the file gives
+// back exactly the key.
 fw::Secret KeyToHex(const keys::KeyBytes& key);
 
 // One byte from two hex digits (either case). A character that is not a hex digit counts as
@@ -85,13 +87,19 @@ struct CertificateFileContent {
 // failed.
 std::optional<CertificateFileContent> ReadCertificateFile(ByteSource& file);
 
+// Whether `userId` holds a control character (below 0x20, or 0x7F): no new certificate may be
+// given such a name, which would rewrite the lines that show it.
+bool HasControlCharacters(std::string_view userId);
+
 // Whether an import may store what a file yielded, or why not.
 enum class ImportVerdict {
     Storable,
-    TooFewLines,     // fewer than 3 recognised lines
-    NoUserKeyLine,   // a missing key line would store an empty key over a stored one
-    NoCookieKeyLine, //
-    UserIdTooLong,   // such a certificate could never be listed, selected or deleted
+    TooFewLines,             // fewer than 3 recognised lines
+    NoUserKeyLine,           // a missing key line would store an empty key over a stored one
+    NoCookieKeyLine,         //
+    UserIdTooLong,           // such a certificate could never be listed, selected or deleted
+    UserIdControlCharacters, // a line break in a name would rewrite a console line or forge a
+                             // log entry
 };
 ImportVerdict JudgeImport(const CertificateFileContent& content);
 

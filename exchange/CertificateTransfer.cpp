@@ -19,6 +19,20 @@ ExportResult Failed(ExclusiveFile& file, const std::wstring& path, const char* w
     return result;
 }
 
+// Why key `which` of the certificate `shown` cannot be exported, after `read` did not give it.
+std::wstring Unexportable(const wchar_t* which, const std::wstring& shown, store::KeyRead read) {
+    switch (read) {
+    case store::KeyRead::Absent:
+        return shown + L" has no " + which + L": the certificate is incomplete.";
+    case store::KeyRead::TooLong:
+        return L"The " + std::wstring(which) + L" of " + shown + L" is longer than " +
+               std::to_wstring(store::kMaxKeyBytes) +
+               L" bytes, more than a certificate file holds.";
+    default:
+        return L"The " + std::wstring(which) + L" of " + shown + L" could not be read.";
+    }
+}
+
 } // namespace
 
 std::wstring QuotedPath(const std::wstring& path) {
@@ -27,27 +41,26 @@ std::wstring QuotedPath(const std::wstring& path) {
 
 ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
                                const std::wstring& path) {
+    keys::KeyBytes userKey;
+    keys::KeyBytes cookieKey;
+    const std::wstring shown = L"\"" + fw::FromAnsi(fw::ShownUserId(userId)) + L"\"";
+    store::KeyRead read = store::ReadKey(reporter, store::kUsersKey, userId, userKey);
+    if (read == store::KeyRead::Absent) {
+        return {ExportResult::Status::Gone, {}};
+    }
+    if (read != store::KeyRead::Read) {
+        return {ExportResult::Status::NoCertificate, Unexportable(L"UserKey", shown, read)};
+    }
+    read = store::ReadKey(reporter, store::kCookiesKey, userId, cookieKey);
+    if (read != store::KeyRead::Read) {
+        return {ExportResult::Status::NoCertificate, Unexportable(L"CookieKey", shown, read)};
+    }
     ExclusiveFile file(path, ExclusiveFile::Mode::CreateProtected);
     if (!file.IsOpen()) {
         return Failed(file, path, "could not be created");
     }
-    std::optional<keys::KeyBytes> userKey = store::ReadKeyQuiet(reporter, store::kUsersKey, userId);
-    if (!userKey) {
-        file.Close(); // left empty
-        return {ExportResult::Status::NoCertificate, {}};
-    }
-    if (!WriteCertificateHead(file, userId, *userKey)) {
-        return Failed(file, path, "could not be written");
-    }
-    std::optional<keys::KeyBytes> cookieKey =
-        store::ReadKeyQuiet(reporter, store::kCookiesKey, userId);
-    if (!cookieKey) {
-        if (!file.Close()) { // left holding the head
-            return Failed(file, path, "could not be written");
-        }
-        return {ExportResult::Status::NoCertificate, {}};
-    }
-    if (!WriteCookieKeyLine(file, *cookieKey) || !file.Flush() || !file.Close()) {
+    if (!WriteCertificateHead(file, userId, userKey) || !WriteCookieKeyLine(file, cookieKey) ||
+        !file.Flush() || !file.Close()) {
         return Failed(file, path, "could not be written");
     }
     return {};
@@ -96,6 +109,9 @@ std::wstring ImportRefusalText(const std::wstring& path, const ImportReading& re
         case ImportVerdict::UserIdTooLong:
             return file + L" holds a user ID longer than " + std::to_wstring(kMaxUserIdChars) +
                    L" characters, which could never be listed.";
+        case ImportVerdict::UserIdControlCharacters:
+            return file + L" holds a user ID with a control character (a line break, a tab...), "
+                          L"which would rewrite the lines that show it.";
         }
         break;
     }

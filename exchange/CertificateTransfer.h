@@ -13,16 +13,19 @@ namespace exchange {
 struct ExportResult {
     enum class Status {
         Exported,
-        NoCertificate, // no UserKey or no CookieKey to read; what was written stays in the file
+        Gone,          // the store holds no UserKey under the user ID: nothing was written
+        NoCertificate, // the UserKey or CookieKey cannot be exported: `failure` says why
         Failed,        // the file could not be created or written: `failure` says so
     };
     Status status = Status::Exported;
     std::wstring failure;
 };
 
-// Writes the certificate of `userId` to `path`, which is created (or protected, then emptied)
-// before the store is read: only SYSTEM, the Administrators and its owner may open it.
-// Exceptions of the store are reported through `reporter`.
+// Writes the certificate of `userId` to `path`. The store is read first: a certificate that
+// cannot be exported whole leaves no file, and an existing file stays as it was. The file is made
+// so that only SYSTEM, the Administrators and its owner may open it, and it takes the place of an
+// existing one only once it holds the whole certificate. Exceptions of the store are reported
+// through `reporter`.
 ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
                                const std::wstring& path);
 

@@ -38,8 +38,8 @@ class SecurityDescriptor {
 } // namespace
 
 ExclusiveFile::ExclusiveFile(const std::wstring& path, Mode mode) : m_path(path) {
-    if (mode == Mode::CreateProtected) {
-        CreateProtected(path);
+    if (mode != Mode::OpenExisting) {
+        CreateProtected(path, mode == Mode::CreateNew);
         return;
     }
     m_file.Reset(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -53,24 +53,32 @@ ExclusiveFile::~ExclusiveFile() {
     Abandon();
 }
 
-void ExclusiveFile::CreateProtected(const std::wstring& path) {
+void ExclusiveFile::CreateProtected(const std::wstring& path, bool onlyNew) {
     SecurityDescriptor security(kKeyFileSecurity);
     if (security.Get() == nullptr) {
         Failed("The permissions for a file that holds keys could not be made: ");
         return;
     }
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, security.Get(), FALSE};
-    // A new file is created closed; an existing one is only held.
-    fw::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                            &attributes, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    // A new file is created closed (and may be removed again); an existing one is only held.
+    const DWORD disposition = onlyNew ? CREATE_NEW : OPEN_ALWAYS;
+    fw::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                            &attributes, disposition, FILE_ATTRIBUTE_NORMAL,
                                             nullptr));
+    if (!file && !onlyNew && ::GetLastError() == ERROR_ACCESS_DENIED) {
+        // An existing file that may be written but not deleted is only held, never removed.
+        file.Reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &attributes,
+                                 disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     if (!file) {
         Failed();
         return;
     }
     // A new file is empty and closed; a device (NUL, a pipe) is no file that others could read
     // later. Both are written to.
-    if (::GetLastError() != ERROR_ALREADY_EXISTS || ::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+    bool existed = !onlyNew && ::GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!existed || ::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        m_created = !existed && ::GetFileType(file.Get()) == FILE_TYPE_DISK;
         m_file = std::move(file);
         return;
     }
@@ -125,6 +133,7 @@ bool ExclusiveFile::Close() {
         return false;
     }
     if (m_replacement.empty()) {
+        m_created = false;
         return true;
     }
     m_existing.Reset();
@@ -139,6 +148,16 @@ bool ExclusiveFile::Close() {
 }
 
 void ExclusiveFile::Abandon() {
+    if (m_created && m_file) {
+        // Removed as it is closed, so that no other program can take the name meanwhile.
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        if (!::SetFileInformationByHandle(m_file.Get(), FileDispositionInfo, &disposition,
+                                          sizeof disposition)) {
+            m_file.Reset();
+            ::DeleteFileW(m_path.c_str());
+        }
+    }
+    m_created = false;
     m_file.Reset();
     m_existing.Reset();
     if (!m_replacement.empty()) {
@@ -149,7 +168,8 @@ void ExclusiveFile::Abandon() {
 
 // Keeps `what` and the system's text for the current error; returns false.
 bool ExclusiveFile::Failed(const char* what) {
-    m_error = what + fw::SystemErrorText(::GetLastError());
+    m_errorCode = ::GetLastError();
+    m_error = what + fw::SystemErrorText(m_errorCode);
     return false;
 }
 

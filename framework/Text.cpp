@@ -92,6 +92,61 @@ bool IsAnsiText(std::string_view ansi) {
                                                 nullptr, 0) > 0);
 }
 
+namespace {
+
+bool IsControl(unsigned code) {
+    return code < 0x20 || code == 0x7F;
+}
+
+template <class Char> void AppendEscape(std::basic_string<Char>& shown, unsigned code) {
+    static const char kHex[] = "0123456789ABCDEF";
+    shown += static_cast<Char>('\\');
+    shown += static_cast<Char>('u');
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        shown += static_cast<Char>(kHex[(code >> shift) & 0xF]);
+    }
+}
+
+} // namespace
+
+std::string ShownUserId(std::string_view ansi) {
+    std::string shown;
+    shown.reserve(ansi.size());
+    for (char c : ansi) {
+        auto code = static_cast<unsigned char>(c);
+        if (IsControl(code)) {
+            AppendEscape(shown, code);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+std::wstring ShownName(std::wstring_view name) {
+    std::wstring shown;
+    shown.reserve(name.size());
+    std::string ansi;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        // A surrogate pair is one character of the code page, or none.
+        std::size_t units = 1;
+        if (name[i] >= 0xD800 && name[i] < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+            name[i + 1] < 0xE000) {
+            units = 2;
+        }
+        std::wstring_view character = name.substr(i, units);
+        if ((units == 1 && IsControl(name[i])) || !ToAnsi(character, ansi)) {
+            for (wchar_t unit : character) {
+                AppendEscape(shown, unit);
+            }
+        } else {
+            shown += character;
+        }
+        i += units - 1;
+    }
+    return shown;
+}
+
 std::wstring NotInCodePageText(std::wstring_view what) {
     return std::wstring(what) + L" holds a character that this computer's code page (" +
            std::to_wstring(::GetACP()) +

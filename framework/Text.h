@@ -25,6 +25,15 @@ std::wstring FromAnsi(std::string_view ansi);
 // other bytes (from a file made elsewhere) is read as another name by whatever converts it.
 bool IsAnsiText(std::string_view ansi);
 
+// A user ID as the console, the window and the event log show it: each control character (below
+// 0x20, and 0x7F) as a backslash, a "u" and its code in four capital hex digits (a carriage
+// return as "u000D" after the backslash), so that a name can neither rewrite a line on a console
+// nor forge one in a log. Other bytes stay as they are.
+std::string ShownUserId(std::string_view ansi);
+// A value name as the registry holds it (UTF-16), shown the same way; a character that the ANSI
+// code page lacks is escaped too, so that a name is never shown as a look-alike of another.
+std::wstring ShownName(std::wstring_view name);
+
 // What the user is told when a text (`what`: "The password", "The user ID \"...\"") cannot be
 // taken.
 std::wstring NotInCodePageText(std::wstring_view what);

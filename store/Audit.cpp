@@ -108,7 +108,7 @@ void SetAuditProgramKind(const wchar_t* kind) {
 void Audit(fw::IReporter& reporter, AuditEvent event, const std::string& userId) noexcept {
     const EventRow& row = RowOf(event);
     try {
-        std::wstring user = fw::FromAnsi(userId);
+        std::wstring user = fw::FromAnsi(fw::ShownUserId(userId));
         const Account& account = ProcessAccount();
         const wchar_t* strings[] = {user.c_str(), account.name.c_str(), Program().c_str()};
         PSID sid = account.sid.empty() ? nullptr : const_cast<BYTE*>(account.sid.data());

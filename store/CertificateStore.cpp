@@ -2,6 +2,7 @@
 
 #include "Audit.h"
 #include "framework/Registry.h"
+#include "framework/Text.h"
 
 namespace store {
 
@@ -15,7 +16,6 @@ const char kUsersKeyUpper[] = "SOFTWARE\\Lockwell\\Users_lkw_20";
 const char kCookiesKeyUpper[] = "SOFTWARE\\Lockwell\\Cookies_lkw_20";
 
 constexpr DWORD kReportedReadBytes = 128;
-constexpr DWORD kQuietReadBytes = 16;
 constexpr DWORD kListedDataBytes = 128;
 
 // Every key of the store is opened with full access, in the registry's 32-bit view.
@@ -140,15 +140,32 @@ std::optional<KeyBytes> ReadKeyReported(fw::IReporter& reporter, const char* key
     return result;
 }
 
+KeyRead ReadKey(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
+                KeyBytes& key) {
+    KeyRead result = KeyRead::Failed;
+    reporter.Guarded([&] {
+        StoreKey handle = OpenKey(keyPath);
+        DWORD size = 0;
+        LONG status = handle ? ::RegQueryValueExA(handle.Get(), userId.c_str(), nullptr, nullptr,
+                                                  nullptr, &size)
+                             : ERROR_FILE_NOT_FOUND;
+        if (status == ERROR_FILE_NOT_FOUND) {
+            result = KeyRead::Absent;
+        } else if (status == ERROR_SUCCESS && size > kMaxKeyBytes) {
+            result = KeyRead::TooLong;
+        } else if (status == ERROR_SUCCESS && QueryValue(handle, userId, kMaxKeyBytes, key)) {
+            result = KeyRead::Read;
+        }
+    });
+    return result;
+}
+
 std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPath,
                                      const std::string& userId) {
     KeyBytes result;
-    bool found = false;
-    reporter.Guarded([&] {
-        StoreKey key = OpenKey(keyPath);
-        found = key && QueryValue(key, userId, kQuietReadBytes, result);
-    });
-    return found ? std::optional<KeyBytes>(result) : std::nullopt;
+    return ReadKey(reporter, keyPath, userId, result) == KeyRead::Read
+               ? std::optional<KeyBytes>(result)
+               : std::nullopt;
 }
 
 bool HasCertificate(fw::IReporter& reporter, const std::string& userId, bool onException) {
@@ -197,32 +214,120 @@ void DeleteCertificate(fw::IReporter& reporter, const std::string& userId) {
     }
 }
 
-std::vector<std::string> ListUserIds(fw::IReporter& reporter) {
-    std::vector<std::string> userIds;
+std::wstring ListedUserId::Shown() const {
+    return fw::ShownName(name);
+}
+
+std::vector<ListedUserId> ListCertificates(fw::IReporter& reporter) {
+    std::vector<ListedUserId> listed;
     reporter.Guarded([&] {
         StoreKey key = OpenKey(kUsersKeyUpper);
         DWORD count = 0;
         if (!key ||
-            ::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+            ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
             return;
         }
         for (DWORD index = 0; index < count; ++index) {
-            char name[kMaxListedUserIdChars + 1];
-            DWORD nameLength = sizeof name;
+            // The names as the registry holds them: the ANSI functions would convert them by best
+            // fit, listing a name of other characters as a look-alike.
+            wchar_t name[kMaxListedUserIdChars + 1];
+            DWORD nameLength = kMaxListedUserIdChars + 1;
             BYTE data[kListedDataBytes];
             DWORD dataLength = sizeof data;
             DWORD type = REG_NONE;
             // A value that does not fit (name or data too long) is skipped, so that it cannot
             // hide the certificates enumerated after it.
-            if (::RegEnumValueA(key.Get(), index, name, &nameLength, nullptr, &type, data,
+            if (::RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, &type, data,
                                 &dataLength) == ERROR_SUCCESS &&
                 type == REG_BINARY) {
-                userIds.emplace_back(name, nameLength);
+                ListedUserId entry;
+                entry.name.assign(name, nameLength);
+                entry.exact = fw::ToAnsi(entry.name, entry.userId);
+                listed.push_back(std::move(entry));
             }
+            fw::WipeMemory(data, sizeof data);
         }
     });
+    return listed;
+}
+
+std::vector<std::string> ListUserIds(fw::IReporter& reporter) {
+    std::vector<std::string> userIds;
+    for (ListedUserId& entry : ListCertificates(reporter)) {
+        if (entry.exact) {
+            userIds.push_back(std::move(entry.userId));
+        }
+    }
     return userIds;
+}
+
+// One value of the store as a snapshot holds it.
+struct StoreSnapshot::Values {
+    struct Value {
+        bool present = false;
+        DWORD type = REG_NONE;
+        fw::Secret data;
+        bool operator==(const Value& other) const {
+            return present == other.present && type == other.type && data == other.data;
+        }
+    };
+    std::vector<Value> values; // the Users value, then the Cookies value, of each user ID
+
+    // Reads them; false when a value that exists could not be read.
+    bool Read(const std::vector<std::string>& userIds) {
+        values.clear();
+        values.reserve(userIds.size() * 2);
+        StoreKey keys[] = {OpenKey(kUsersKey), OpenKey(kCookiesKey)};
+        for (const std::string& userId : userIds) {
+            for (const StoreKey& key : keys) {
+                Value value;
+                DWORD size = 0;
+                if (key && ::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, &value.type,
+                                              nullptr, &size) == ERROR_SUCCESS) {
+                    value.present = true;
+                    value.data.Resize(size);
+                    if (::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, &value.type,
+                                           reinterpret_cast<BYTE*>(value.data.Buffer()),
+                                           &size) != ERROR_SUCCESS) {
+                        return false; // changed under the reading, or unreadable
+                    }
+                    value.data.Resize(size);
+                }
+                values.push_back(std::move(value));
+            }
+        }
+        return true;
+    }
+};
+
+StoreSnapshot::StoreSnapshot(fw::IReporter& reporter, const std::vector<std::string>& userIds)
+    : m_userIds(userIds) {
+    auto values = std::make_unique<Values>();
+    if (reporter.Guarded([&] {
+            if (!values->Read(m_userIds)) {
+                values.reset();
+            }
+        }) &&
+        values) {
+        m_values = std::move(values);
+    }
+}
+
+StoreSnapshot::~StoreSnapshot() = default;
+StoreSnapshot::StoreSnapshot(StoreSnapshot&&) noexcept = default;
+StoreSnapshot& StoreSnapshot::operator=(StoreSnapshot&&) noexcept = default;
+
+bool StoreSnapshot::StillHolds(fw::IReporter& reporter) const {
+    if (!m_values) {
+        return false;
+    }
+    bool same = false;
+    reporter.Guarded([&] {
+        Values now;
+        same = now.Read(m_userIds) && now.values == m_values->values;
+    });
+    return same;
 }
 
 } // namespace store

@@ -11,6 +11,7 @@
 #include "framework/Reporter.h"
 #include "keys/KeyBytes.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,9 +53,25 @@ bool WriteKey(fw::IReporter& reporter, const char* keyPath, const std::string& u
 std::optional<KeyBytes> ReadKeyReported(fw::IReporter& reporter, const char* keyPath,
                                         const std::string& userId);
 
-// Reads value `userId` (at most 16 bytes, any type) up to its first zero byte; nothing on any
-// failure, silently (a stored empty key is read as the empty key). An exception is reported
-// through `reporter`.
+// Longest key that a certificate file carries, in bytes: the most that the store's keys are read
+// for export, so that whatever an import stored can be exported again.
+constexpr unsigned kMaxKeyBytes = 127;
+
+// How reading one key went.
+enum class KeyRead {
+    Read,    // the key is there, at most kMaxKeyBytes bytes
+    Absent,  // no such value (or no such key)
+    TooLong, // more than kMaxKeyBytes bytes
+    Failed,  // any other failure, or an exception (reported)
+};
+// Reads value `userId` (any type) up to its first zero byte into `key`, which is left alone
+// unless the key was read. Nothing is shown; an exception is reported through `reporter`.
+KeyRead ReadKey(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
+                KeyBytes& key);
+
+// Reads value `userId` (at most kMaxKeyBytes bytes, any type) up to its first zero byte; nothing
+// on any failure, silently (a stored empty key is read as the empty key). An exception is
+// reported through `reporter`.
 std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPath,
                                      const std::string& userId);
 
@@ -78,9 +95,48 @@ StoredKey CompareStoredKey(fw::IReporter& reporter, const char* keyPath, const s
 // either was there. Nothing else is reported.
 void DeleteCertificate(fw::IReporter& reporter, const std::string& userId);
 
-// The names of the REG_BINARY values of the Users key, in the registry's enumeration order.
-// A value whose name exceeds 127 characters or whose data exceeds 128 bytes is skipped. An
-// exception is reported through `reporter`; the names read before it are returned.
+// A certificate as the list shows it: the name of a REG_BINARY value of the Users key, read exactly
+// as the registry holds it (UTF-16). The store's operations take user IDs in the ANSI code page;
+// a name that the code page cannot hold is listed, shown escaped, but never turned into a
+// look-alike that would address another certificate.
+struct ListedUserId {
+    std::wstring name;  // as the registry holds it
+    std::string userId; // the same name in the ANSI code page, when `exact`
+    bool exact = true;  // the code page holds the name: the store's operations can address it
+
+    // How the console, the window and the event log show it (fw::ShownName).
+    std::wstring Shown() const;
+};
+
+// The certificates of the Users key, in the registry's enumeration order. A value whose name
+// exceeds 127 characters or whose data exceeds 128 bytes is skipped. An exception is reported
+// through `reporter`; the names read before it are returned.
+std::vector<ListedUserId> ListCertificates(fw::IReporter& reporter);
+
+// The user IDs of ListCertificates that the store's operations can address (`exact`).
 std::vector<std::string> ListUserIds(fw::IReporter& reporter);
+
+// What the store holds under some user IDs, exactly (each one's Users and Cookies values: their
+// type and data, or their absence), as a command saw it when it asked its question or decided
+// that none was needed. The registry has no lock: before it writes, the command checks that the
+// store still holds what it saw, and writes nothing if another program changed it meanwhile.
+class StoreSnapshot {
+  public:
+    // Reads the values of `userIds` now. An exception is reported through `reporter`; a snapshot
+    // that could not be taken never matches.
+    StoreSnapshot(fw::IReporter& reporter, const std::vector<std::string>& userIds);
+    ~StoreSnapshot();
+    StoreSnapshot(StoreSnapshot&&) noexcept;
+    StoreSnapshot& operator=(StoreSnapshot&&) noexcept;
+
+    // Whether the store still holds exactly what it held: reads it again. An exception is
+    // reported and counts as a change.
+    bool StillHolds(fw::IReporter& reporter) const;
+
+  private:
+    struct Values;
+    std::vector<std::string> m_userIds;
+    std::unique_ptr<Values> m_values; // null when the snapshot could not be taken
+};
 
 } // namespace store

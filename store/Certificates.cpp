@@ -2,6 +2,7 @@
 
 #include "Audit.h"
 #include "CertificateStore.h"
+#include "framework/Text.h"
 #include "keys/KeyDerivation.h"
 
 #include <optional>
@@ -24,8 +25,13 @@ SaveResult SaveKeys(fw::IReporter& reporter, const std::string& userId,
 } // namespace
 
 SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId,
-                              std::string_view password, std::string_view retypedPassword) {
+                              std::string_view password, std::string_view retypedPassword,
+                              const StoreSnapshot* seen) {
     keys::KeyBytes userKey = keys::DeriveUserKey(userId, password, retypedPassword);
+    // Checked last before the write: the registry has no lock to hold meanwhile.
+    if (seen != nullptr && !seen->StillHolds(reporter)) {
+        return SaveResult::StoreChanged;
+    }
     bool replaces = HasCertificate(reporter, userId, true);
     // The CookieKey comes from the time of the UserKey's write, not from the time of asking.
     SaveResult result = SaveKeys(reporter, userId, userKey, [] { return keys::DeriveCookieKey(); });
@@ -48,7 +54,7 @@ bool ImportReplacesCookieKey(fw::IReporter& reporter, const std::string& userId,
 const char kReplaceQuestionCaption[] = "Replace Certificate";
 
 std::string ReplaceQuestionText(const std::string& userId) {
-    return "The store already holds a certificate \"" + userId +
+    return "The store already holds a certificate \"" + fw::ShownUserId(userId) +
            "\".\nReplacing it gives it a new CookieKey: files encrypted under the certificate "
            "can no longer be decrypted once it is replaced.\n\nReplace it?";
 }
@@ -66,7 +72,10 @@ ImportOutcome CompareImport(fw::IReporter& reporter, const std::string& userId,
 
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
-                           ImportOutcome* outcome) {
+                           ImportOutcome* outcome, const StoreSnapshot* seen) {
+    if (seen != nullptr && !seen->StillHolds(reporter)) {
+        return SaveResult::StoreChanged;
+    }
     ImportOutcome before = CompareImport(reporter, userId, userKey, cookieKey);
     SaveResult result = SaveKeys(reporter, userId, userKey, [&] { return cookieKey; });
     if (result == SaveResult::Saved && before != ImportOutcome::Unchanged) {
@@ -82,7 +91,11 @@ SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
 }
 
 std::string CertificateNotSavedText(const std::string& userId, SaveResult result) {
-    std::string text = "The certificate of \"" + userId + "\" was not saved";
+    std::string text = "The certificate of \"" + fw::ShownUserId(userId) + "\" was not saved";
+    if (result == SaveResult::StoreChanged) {
+        return text + ": another program changed the store after you were asked.\nNothing was "
+                      "changed. Look at the store as it is now and try again.";
+    }
     text += result == SaveResult::CookieKeyRefused
                 ? " completely: its UserKey was written, but the registry refused its "
                   "CookieKey.\nTry again, or delete the incomplete certificate."
@@ -115,7 +128,7 @@ bool SaveNewPassword(fw::IReporter& reporter, const std::string& userId,
 }
 
 std::string PasswordNotSavedText(const std::string& userId) {
-    return "The new password of \"" + userId +
+    return "The new password of \"" + fw::ShownUserId(userId) +
            "\" was not saved: the registry refused the new UserKey.\n"
            "The old password is still valid.";
 }

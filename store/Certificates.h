@@ -4,6 +4,7 @@
 // leaves its event in the event log (Audit.h).
 #pragma once
 
+#include "CertificateStore.h"
 #include "framework/Reporter.h"
 #include "keys/KeyBytes.h"
 
@@ -18,13 +19,16 @@ enum class SaveResult {
     Saved,
     UserKeyRefused,   // nothing was changed
     CookieKeyRefused, // the new UserKey stands beside the old CookieKey, or none
+    StoreChanged,     // nothing was written: the store no longer held what the user was shown
 };
 
 // Writes the UserKey derived from the user ID and both passwords, then a CookieKey derived from
 // the time of that write. Throws when the passwords are too long to derive a key from; a refused
-// write is reported through `reporter` only when it raised an exception.
+// write is reported through `reporter` only when it raised an exception. With `seen`, writes only
+// if the store still holds what it held when `seen` was taken (StoreChanged otherwise).
 SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId,
-                              std::string_view password, std::string_view retypedPassword);
+                              std::string_view password, std::string_view retypedPassword,
+                              const StoreSnapshot* seen = nullptr);
 
 // Whether storing a new certificate under `userId` would replace one: the store holds a Users or a
 // Cookies value of that name (the registry matches names whatever their letter case). Replacing
@@ -54,10 +58,10 @@ ImportOutcome CompareImport(fw::IReporter& reporter, const std::string& userId,
                             const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey);
 
 // Writes a certificate's keys as they are, as an import does, and says in `outcome` (when given)
-// what that did.
+// what that did. With `seen`, as SaveNewCertificate.
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
-                           ImportOutcome* outcome = nullptr);
+                           ImportOutcome* outcome = nullptr, const StoreSnapshot* seen = nullptr);
 
 // What the user is told when SaveNewCertificate or SaveCertificate did not return Saved.
 std::string CertificateNotSavedText(const std::string& userId, SaveResult result);

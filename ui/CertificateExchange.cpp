@@ -63,6 +63,7 @@ void CWardkeepDlg::ExportCertificate() {
     switch (result.status) {
     case exchange::ExportResult::Status::Exported:
         break;
+    case exchange::ExportResult::Status::Gone:
     case exchange::ExportResult::Status::NoCertificate:
         ShowMessage(kSelectUserIdForExport, "Select a User ID!");
         break;

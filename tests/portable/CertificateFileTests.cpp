@@ -236,7 +236,11 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteCase{"ShortAndEmptyKeys", "bob", "\x7f\x80\x01", "",
                               "7f8001" + Repeat("00", 13), Repeat("00", 16)},
                     WriteCase{"UserIdWithEqualsAndTrailingSpace", "x = y=z ", "\xff", "\x10",
-                              "ff" + Repeat("00", 15), "10" + Repeat("00", 15)}),
+                              "ff" + Repeat("00", 15), "10" + Repeat("00", 15)},
+                    // Keys that only an import stores are written whole, so that they export
+                    // and import again exactly.
+                    WriteCase{"LongestKeys", "carol", std::string(127, '\x5c'),
+                              std::string(17, '\x01'), Repeat("5c", 127), Repeat("01", 17)}),
     [](const testing::TestParamInfo<WriteCase>& test) { return test.param.name; });
 
 TEST(CertificateFile, WritingStopsAtTheFailedWrite) {
@@ -292,6 +296,12 @@ TEST(CertificateFile, JudgeImport) {
         {longUser + "UserKey = 01\nCookieKey = 02", ImportVerdict::UserIdTooLong},
         {"Version = 2.0\nUserKey = 01\nCookieKey = 02", ImportVerdict::Storable},
         {"UserKey = \nCookieKey = 00\nVersion = 2.0", ImportVerdict::Storable},
+        // A carriage return within a line, a tab, an escape, DEL: never a new user ID.
+        {"User = a\rb\nUserKey = 01\nCookieKey = 02", ImportVerdict::UserIdControlCharacters},
+        {"User = a\tb\nUserKey = 01\nCookieKey = 02", ImportVerdict::UserIdControlCharacters},
+        {"User = \x1b[2J\nUserKey = 01\nCookieKey = 02", ImportVerdict::UserIdControlCharacters},
+        {"User = a\x7f\nUserKey = 01\nCookieKey = 02", ImportVerdict::UserIdControlCharacters},
+        {"User = a\x80\xff~ b\nUserKey = 01\nCookieKey = 02", ImportVerdict::Storable},
     };
     for (const auto& [bytes, verdict] : files) {
         EXPECT_EQ(verdict, exchange::JudgeImport(*Read(bytes))) << bytes;
