@@ -78,9 +78,10 @@ class CDialog : public CWnd, public IReporter {
     bool TakeAnsiText(const CWnd& field, const wchar_t* what, std::size_t maxBytes,
                       std::string& text);
     bool TakeAnsiText(const CWnd& field, const wchar_t* what, std::size_t maxBytes, Secret& text);
+    // Tells the user why an input is refused, in a box owned by this dialog; returns false.
+    bool Refuse(const std::wstring& text);
 
   private:
-    bool Refuse(const std::wstring& text);
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 

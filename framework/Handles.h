@@ -56,6 +56,13 @@ struct FileHandleTraits {
     static void Close(HANDLE h) { ::CloseHandle(h); }
 };
 
+// Events and other kernel objects whose creation gives NULL on failure.
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return nullptr; }
+    static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+
 struct ImageListTraits {
     using Handle = HIMAGELIST;
     static HIMAGELIST Invalid() { return nullptr; }
@@ -65,5 +72,6 @@ struct ImageListTraits {
 using UniqueHKey = UniqueHandleOf<RegistryKeyTraits>;
 using UniqueFileHandle = UniqueHandleOf<FileHandleTraits>;
 using UniqueImageList = UniqueHandleOf<ImageListTraits>;
+using UniqueKernelHandle = UniqueHandleOf<KernelHandleTraits>;
 
 } // namespace fw

@@ -318,15 +318,14 @@ StoreSnapshot::~StoreSnapshot() = default;
 StoreSnapshot::StoreSnapshot(StoreSnapshot&&) noexcept = default;
 StoreSnapshot& StoreSnapshot::operator=(StoreSnapshot&&) noexcept = default;
 
+bool StoreSnapshot::StillHolds() const {
+    Values now;
+    return m_values && now.Read(m_userIds) && now.values == m_values->values;
+}
+
 bool StoreSnapshot::StillHolds(fw::IReporter& reporter) const {
-    if (!m_values) {
-        return false;
-    }
     bool same = false;
-    reporter.Guarded([&] {
-        Values now;
-        same = now.Read(m_userIds) && now.values == m_values->values;
-    });
+    reporter.Guarded([&] { same = StillHolds(); });
     return same;
 }
 

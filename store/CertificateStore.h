@@ -129,8 +129,10 @@ class StoreSnapshot {
     StoreSnapshot(StoreSnapshot&&) noexcept;
     StoreSnapshot& operator=(StoreSnapshot&&) noexcept;
 
-    // Whether the store still holds exactly what it held: reads it again. An exception is
-    // reported and counts as a change.
+    // Whether the store still holds exactly what it held: reads it again. Throws what the reading
+    // throws.
+    bool StillHolds() const;
+    // The same; an exception is reported through `reporter` and counts as a change.
     bool StillHolds(fw::IReporter& reporter) const;
 
   private:

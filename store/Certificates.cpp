@@ -22,6 +22,19 @@ SaveResult SaveKeys(fw::IReporter& reporter, const std::string& userId,
                                                                 : SaveResult::CookieKeyRefused;
 }
 
+// Saved when there is nothing to check or the store still holds what `seen` saw; an exception
+// while reading it is reported and writes nothing, as a refused write.
+SaveResult CheckSeen(fw::IReporter& reporter, const StoreSnapshot* seen) {
+    bool same = false;
+    if (seen == nullptr) {
+        return SaveResult::Saved;
+    }
+    if (!reporter.Guarded([&] { same = seen->StillHolds(); })) {
+        return SaveResult::UserKeyRefused;
+    }
+    return same ? SaveResult::Saved : SaveResult::StoreChanged;
+}
+
 } // namespace
 
 SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId,
@@ -29,8 +42,8 @@ SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId
                               const StoreSnapshot* seen) {
     keys::KeyBytes userKey = keys::DeriveUserKey(userId, password, retypedPassword);
     // Checked last before the write: the registry has no lock to hold meanwhile.
-    if (seen != nullptr && !seen->StillHolds(reporter)) {
-        return SaveResult::StoreChanged;
+    if (SaveResult unseen = CheckSeen(reporter, seen); unseen != SaveResult::Saved) {
+        return unseen;
     }
     bool replaces = HasCertificate(reporter, userId, true);
     // The CookieKey comes from the time of the UserKey's write, not from the time of asking.
@@ -73,8 +86,8 @@ ImportOutcome CompareImport(fw::IReporter& reporter, const std::string& userId,
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
                            ImportOutcome* outcome, const StoreSnapshot* seen) {
-    if (seen != nullptr && !seen->StillHolds(reporter)) {
-        return SaveResult::StoreChanged;
+    if (SaveResult unseen = CheckSeen(reporter, seen); unseen != SaveResult::Saved) {
+        return unseen;
     }
     ImportOutcome before = CompareImport(reporter, userId, userKey, cookieKey);
     SaveResult result = SaveKeys(reporter, userId, userKey, [&] { return cookieKey; });

@@ -47,13 +47,14 @@ class ExchangeTest : public testing::Test {
 
     std::string Chosen() const { return folder + "\\chosen.crt"; }
 
-    // Runs `command` in the main window with `field` in its User ID field; another program adds
-    // "zz-other" first, so the list shows it only if the command refreshed the list.
-    void Run(UINT command, const std::string& field) {
+    // Runs `command` in the main window with the certificate `selected` selected in its list (none
+    // if it is not listed); another program adds "zz-other" first, so the list shows it only if
+    // the command refreshed the list.
+    void Run(UINT command, const std::string& selected) {
         RunModal(dialog, [&](HWND window) {
             main = window;
             HWND list = ::GetDlgItem(window, IDC_CERTIFICATE_LIST);
-            ::SetDlgItemTextA(window, IDC_USER_ID, field.c_str());
+            SelectItem(list, selected);
             SetBinary(kUsersPath, "zz-other", "\x01");
             ::SendMessageA(window, WM_COMMAND, command, 0);
             listAfter = ListItems(list);
@@ -77,6 +78,22 @@ class ExchangeTest : public testing::Test {
         return bytes.str();
     }
 
+    std::vector<std::string> FolderFiles() const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+        for (bool more = search != INVALID_HANDLE_VALUE; more;
+             more = ::FindNextFileA(search, &found)) {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                names.push_back(found.cFileName);
+            }
+        }
+        if (search != INVALID_HANDLE_VALUE) {
+            ::FindClose(search);
+        }
+        return names;
+    }
+
     static void WriteFile(const std::string& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
     }
@@ -84,7 +101,7 @@ class ExchangeTest : public testing::Test {
     void ExpectReplaceQuestion(const MessageBoxCall& call, const std::string& userId) const {
         EXPECT_EQ(main, call.owner);
         EXPECT_EQ("Replace Certificate", call.caption);
-        EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION), call.type);
+        EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2), call.type);
         EXPECT_NE(std::string::npos, call.text.find("\"" + userId + "\""));
         EXPECT_NE(std::string::npos, call.text.find("can no longer be decrypted")) << call.text;
     }
@@ -124,17 +141,30 @@ TEST_P(ExportTest, WritesTheFileOrSaysWhyNot) {
     if (c.target != std::string("cancel")) {
         FileDialogs().answers = {fw::FromAnsi(target)};
     }
+    if (c.existing != nullptr) {
+        WriteFile(Chosen(), c.existing);
+    }
     fw::UniqueFileHandle holder;
     if (c.target == std::string("held")) {
         WriteFile(Chosen(), "held");
         holder.Reset(
             ::CreateFileA(Chosen().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     }
+    if (c.target == std::string("vanish")) {
+        FileDialogs().whileOpen = [] {
+            DeleteValue(kUsersPath, "alice");
+            DeleteValue(kCookiesPath, "alice");
+        };
+    }
     Run(IDM_EXPORT_CERTIFICATE, "alice");
     holder.Reset();
 
     ExpectFileDialog(true);
     EXPECT_EQ(c.file, FileBytes(Chosen()));
+    // Nothing left beside it either.
+    EXPECT_EQ(c.file == kAbsent ? std::vector<std::string>{}
+                                : std::vector<std::string>{"chosen.crt"},
+              FolderFiles());
     if (c.message == nullptr) {
         EXPECT_TRUE(MessageBoxes().calls.empty());
     } else {
@@ -145,6 +175,11 @@ TEST_P(ExportTest, WritesTheFileOrSaysWhyNot) {
             EXPECT_EQ(kSelectUserId, call.text);
             EXPECT_EQ("Select a User ID!", call.caption);
             EXPECT_EQ(static_cast<UINT>(MB_OK), call.type);
+        } else if (c.message == kGone) {
+            EXPECT_EQ("The store holds no certificate \"alice\" any more: another program may "
+                      "have deleted it.\nNothing was exported.",
+                      call.text);
+            EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), call.type);
         } else {
             std::string start = "The certificate was not exported: \"" + target +
                                 "\" could not be " + c.message + ".\n";
@@ -153,7 +188,8 @@ TEST_P(ExportTest, WritesTheFileOrSaysWhyNot) {
             EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONHAND), call.type);
         }
     }
-    EXPECT_FALSE(Refreshed());
+    // Only a certificate found gone makes the list show the store anew.
+    EXPECT_EQ(c.message == kGone, Refreshed());
     EXPECT_EQ("alice", fieldAfter);
 }
 
@@ -180,10 +216,10 @@ TEST_P(ImportTest, StoresWhatTheFileHoldsOrNothing) {
         WriteFile(Chosen(), c.file);
     }
     FileDialogs().answers = {fw::FromAnsi(Chosen())};
-    Run(IDM_IMPORT_CERTIFICATE, "carol");
+    Run(IDM_IMPORT_CERTIFICATE, "");
 
     ExpectFileDialog(false);
-    EXPECT_EQ("carol", fieldAfter);
+    EXPECT_EQ("", fieldAfter);
     EXPECT_EQ(-1, selectedAfter);
     std::vector<std::string> names = BinaryValueNames(kUsersPath);
     if (c.userId == nullptr) {

@@ -60,13 +60,14 @@ class MainWindowTest : public testing::Test {
         Click(window);
     }
 
-    static void ExpectDeleteQuestion(HWND owner) {
+    // The question names the certificate; Enter alone (the default button) keeps it.
+    static void ExpectDeleteQuestion(HWND owner, const std::string& shown) {
         ASSERT_EQ(1u, MessageBoxes().calls.size());
         const MessageBoxCall& call = MessageBoxes().calls[0];
         EXPECT_EQ(owner, call.owner);
-        EXPECT_EQ(kDeleteQuestion, call.text);
+        EXPECT_EQ(kDeleteQuestion + std::string("\n\n\"") + shown + "\"", call.text);
         EXPECT_EQ("Warning", call.caption);
-        EXPECT_EQ(33u, call.type);
+        EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2), call.type);
     }
 };
 
@@ -112,19 +113,36 @@ TEST_F(MainWindowTest, StartsEmptyAndSilentWithoutAStore) {
     EXPECT_TRUE(MessageBoxes().calls.empty());
 }
 
-TEST_F(MainWindowTest, AClickShowsTheFirstSelectedItemAndAnEmptyClickKeepsTheField) {
-    for (const char* name : {"alice", "bob", "carol"}) {
+// However the selection is made (a click, the arrow keys, Home, End, typing a name's first
+// letters), the field shows the first selected certificate; with none selected it keeps its text.
+TEST_F(MainWindowTest, TheFieldFollowsTheSelectionHoweverItIsMade) {
+    for (const char* name : {"alice", "bob", "carol", "dave"}) {
         AddCertificate(name);
     }
     Run([](HWND window, HWND list, HWND field) {
         ClickItem(window, list, 1);
         EXPECT_EQ("bob", WindowText(field));
-        SelectItems(list, {2, 0});
+        SelectItems(list, {2, 0}); // several, with a click: the first in list order
         Click(window);
         EXPECT_EQ("alice", WindowText(field));
+        SelectItems(list, {0});
         SelectItems(list, {});
-        Click(window);
         EXPECT_EQ("alice", WindowText(field));
+        ::SetFocus(list);
+        const std::pair<std::vector<WPARAM>, const char*> moves[] = {
+            {{VK_END}, "dave"},  {{VK_HOME}, "alice"},  {{VK_DOWN}, "bob"},
+            {{VK_NEXT}, "dave"}, {{VK_PRIOR}, "alice"}, {{'C'}, "carol"},
+        };
+        for (const auto& [keys, expected] : moves) {
+            for (WPARAM key : keys) {
+                ::SendMessageA(list, WM_KEYDOWN, key, 1);
+                if (key >= 'A' && key <= 'Z') {
+                    ::SendMessageA(list, WM_CHAR, key - 'A' + 'a', 1);
+                }
+                ::SendMessageA(list, WM_KEYUP, key, 0xC0000001);
+            }
+            EXPECT_EQ(expected, WindowText(field)) << "after key " << keys[0];
+        }
     });
 }
 
@@ -143,23 +161,21 @@ TEST_F(MainWindowTest, TheLongestListedUserIdAndTheEmptyOneAreShownWhole) {
     });
 }
 
-TEST_F(MainWindowTest, DeleteKeyDeletesTheUserIdInTheFieldNotTheHighlightedItem) {
+TEST_F(MainWindowTest, DeleteKeyDeletesTheHighlightedCertificateNamedInTheQuestion) {
     for (const char* name : {"alice", "bob", "carol"}) {
         AddCertificate(name);
     }
     Run([](HWND window, HWND list, HWND field) {
         ClickItem(window, list, 0);
         SelectItems(list, {2}); // moved with the keyboard: no click
-        SendListKeyDown(window, IDC_CERTIFICATE_LIST, VK_DOWN);
-        EXPECT_TRUE(MessageBoxes().calls.empty());
+        EXPECT_EQ("carol", WindowText(field));
         SendListKeyDown(window, IDC_CERTIFICATE_LIST, VK_DELETE);
-        ExpectDeleteQuestion(window);
-        EXPECT_FALSE(HasValue(kUsersPath, "alice"));
-        EXPECT_FALSE(HasValue(kCookiesPath, "alice"));
-        EXPECT_TRUE(HasValue(kUsersPath, "carol"));
-        EXPECT_EQ(BinaryValueNames(kUsersPath), ListItems(list));
-        EXPECT_EQ((std::vector<std::string>{"bob", "carol"}), ListItems(list));
-        EXPECT_EQ("alice", WindowText(field));
+        ExpectDeleteQuestion(window, "carol");
+        EXPECT_FALSE(HasValue(kUsersPath, "carol"));
+        EXPECT_FALSE(HasValue(kCookiesPath, "carol"));
+        EXPECT_TRUE(HasValue(kUsersPath, "alice"));
+        EXPECT_EQ((std::vector<std::string>{"alice", "bob"}), ListItems(list));
+        EXPECT_EQ("carol", WindowText(field));
     });
 }
 
@@ -170,7 +186,7 @@ TEST_F(MainWindowTest, CancelledDeleteChangesNothing) {
     Run([](HWND window, HWND list, HWND) {
         ClickItem(window, list, 0);
         ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
-        ExpectDeleteQuestion(window);
+        ExpectDeleteQuestion(window, "alice");
         EXPECT_TRUE(HasValue(kUsersPath, "alice"));
         EXPECT_TRUE(HasValue(kCookiesPath, "alice"));
         EXPECT_EQ((std::vector<std::string>{"alice", "bob"}), ListItems(list));
@@ -182,26 +198,78 @@ TEST_F(MainWindowTest, DeleteWithAnEmptyFieldDeletesTheUnnamedCertificate) {
     AddCertificate("alice");
     Run([](HWND window, HWND list, HWND) {
         ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
-        ExpectDeleteQuestion(window);
+        ExpectDeleteQuestion(window, "");
         EXPECT_FALSE(HasValue(kUsersPath, ""));
         EXPECT_FALSE(HasValue(kCookiesPath, ""));
         EXPECT_EQ((std::vector<std::string>{"alice"}), ListItems(list));
     });
 }
 
-TEST_F(MainWindowTest, DeletingAgainAsksAgainAndTheRefreshShowsOtherProgramsChanges) {
+// A certificate that another program deleted, or changed while the question was open, is said
+// to be so: nothing is deleted, and the list shows the store as it is.
+TEST_F(MainWindowTest, DeleteActsOnlyOnTheCertificateTheQuestionShowed) {
     AddCertificate("alice");
     AddCertificate("bob");
     Run([](HWND window, HWND list, HWND field) {
         ClickItem(window, list, 0);
         ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
-        AddCertificate("dave"); // written by another program: not listed until a refresh
-        EXPECT_EQ((std::vector<std::string>{"bob"}), ListItems(list));
+        AddCertificate("dave"); // by another program
         ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
-        EXPECT_EQ(2u, MessageBoxes().calls.size());
+        ASSERT_EQ(2u, MessageBoxes().calls.size());
+        EXPECT_EQ("The store holds no certificate \"alice\" any more: another program may have "
+                  "deleted it.\nNothing was deleted.",
+                  MessageBoxes().calls[1].text);
         EXPECT_EQ("alice", WindowText(field));
         EXPECT_EQ((std::vector<std::string>{"bob", "dave"}), ListItems(list));
+
+        // Replaced while the question is open: the new keys stay.
+        SelectItem(list, "bob");
+        fw::CurrentSeams().messageBox = [](HWND, const wchar_t* text, const wchar_t*, UINT) {
+            if (std::wstring(text).find(L"\"bob\"") != std::wstring::npos &&
+                std::wstring(text).find(L"delete") != std::wstring::npos) {
+                SetBinary(kUsersPath, "bob", "new");
+            }
+            return IDOK;
+        };
+        ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
+        RegistryValue value;
+        ASSERT_TRUE(GetValue(kUsersPath, "bob", value));
+        EXPECT_EQ("new", value.data);
+        EXPECT_TRUE(HasValue(kCookiesPath, "bob"));
     });
+}
+
+// F5, and any change that another program makes, show the store; the selection and the field
+// stay with their certificate, and a list that shows the store already is left alone.
+TEST_F(MainWindowTest, TheListFollowsTheStoreAndKeepsTheSelection) {
+    for (const char* name : {"bob", "carol"}) {
+        AddCertificate(name);
+    }
+    Run([](HWND window, HWND list, HWND field) {
+        SelectItems(list, {1});
+        AddCertificate("alice"); // by another program, listed before the selection
+        EXPECT_TRUE(PumpUntil([&] { return ListItems(list).size() == 3; }))
+            << "the list did not follow the store";
+        EXPECT_EQ((std::vector<std::string>{"alice", "bob", "carol"}), ListItems(list));
+        EXPECT_EQ((std::vector<int>{2}), SelectedItems(list));
+        EXPECT_EQ("carol", WindowText(field));
+
+        // Another program's change while the watch is not told: F5.
+        DeleteValue(kUsersPath, "carol");
+        SendListKeyDown(window, IDC_CERTIFICATE_LIST, VK_F5);
+        EXPECT_EQ((std::vector<std::string>{"alice", "bob"}), ListItems(list));
+        EXPECT_TRUE(SelectedItems(list).empty());
+        EXPECT_EQ("carol", WindowText(field)) << "the field keeps its text";
+
+        // Nothing changed: nothing is redrawn.
+        SelectItems(list, {1});
+        ::UpdateWindow(list);
+        SendListKeyDown(window, IDC_CERTIFICATE_LIST, VK_F5);
+        RECT update = {};
+        EXPECT_FALSE(::GetUpdateRect(list, &update, FALSE));
+        EXPECT_EQ((std::vector<int>{1}), SelectedItems(list));
+    });
+    EXPECT_TRUE(MessageBoxes().calls.empty());
 }
 
 // Makes the list control refuse its second insertion.
@@ -220,9 +288,12 @@ TEST_F(MainWindowTest, ARefusedItemIsReportedAndTheOthersAreStillListed) {
     Run([this](HWND window, HWND list, HWND) {
         int inserts = 0;
         ::SetWindowSubclass(list, &RefuseSecondInsert, 1, reinterpret_cast<DWORD_PTR>(&inserts));
+        DeleteValue(kUsersPath, "bob"); // and back: the list is filled again
+        AddCertificate("bob");
+        SetBinary(kUsersPath, "zz", "\x01");
         dialog.RefreshCertificateList();
         ::RemoveWindowSubclass(list, &RefuseSecondInsert, 1);
-        EXPECT_EQ((std::vector<std::string>{"alice", "carol"}), ListItems(list));
+        EXPECT_EQ((std::vector<std::string>{"alice", "carol", "zz"}), ListItems(list));
         EXPECT_TRUE(Redraws(list)) << "the list was left not redrawing";
         ASSERT_EQ(1u, MessageBoxes().calls.size());
         const MessageBoxCall& call = MessageBoxes().calls[0];
@@ -306,7 +377,6 @@ TEST_F(MainWindowTest, NewCertificateRefreshesTheListWhenItEndsWithOkOnly) {
         ::SendMessageA(window, WM_COMMAND, IDM_NEW_CERTIFICATE, 0);
         EXPECT_EQ((std::vector<std::string>{"alice", "bob"}), ListItems(list));
 
-        AddCertificate("carol"); // by another program: shown at the next refresh only
         WhenDialogOpens("New Certificate",
                         [](HWND newCertificate) { ClickButton(newCertificate, IDCANCEL); });
         ::SendMessageA(window, WM_COMMAND, IDM_NEW_CERTIFICATE, 0);

@@ -201,7 +201,14 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ReadCase{{"Empty"}, REG_BINARY, "", "", "", nullptr},
         ReadCase{{"SixteenBytes"}, REG_BINARY, k16Bytes, k16Bytes, k16Bytes, nullptr},
-        ReadCase{{"SeventeenBytes"}, REG_BINARY, k17Bytes, "<none>", k17Bytes, nullptr},
+        // Whatever a certificate file carries, up to 127 bytes, is read for export.
+        ReadCase{{"SeventeenBytes"}, REG_BINARY, k17Bytes, k17Bytes, k17Bytes, nullptr},
+        ReadCase{{"LongestKey"},
+                 REG_BINARY,
+                 std::string(127, 'x'),
+                 std::string(127, 'x'),
+                 std::string(127, 'x'),
+                 nullptr},
         ReadCase{{"CutAtZeroByte"}, REG_BINARY, std::string("ab\0cd", 5), "ab", "ab", nullptr},
         ReadCase{{"LeadingZeroByte"}, REG_BINARY, std::string("\0ab", 3), "", "", nullptr},
         ReadCase{{"AnyTypeReadAsBytes"},

@@ -50,20 +50,27 @@ std::optional<std::wstring> CWardkeepDlg::AskCertificatePath(bool forSaving) {
 }
 
 void CWardkeepDlg::ExportCertificate() {
-    std::string userId = GetUserIdText();
-    if (userId.empty()) {
+    if (Target().name.empty()) {
         ShowMessage(kSelectUserIdForExport, "Select a User ID!");
+        return;
+    }
+    const char* nothing = "Nothing was exported.";
+    std::optional<std::string> userId = TakeTarget(nothing);
+    if (!userId || !StillListed(*userId, nothing)) {
         return;
     }
     std::optional<std::wstring> path = AskCertificatePath(true);
     if (!path) {
         return;
     }
-    exchange::ExportResult result = exchange::ExportCertificate(*this, userId, *path);
+    // Read again as it is written: the save dialog may have been open for a while.
+    exchange::ExportResult result = exchange::ExportCertificate(*this, *userId, *path);
     switch (result.status) {
     case exchange::ExportResult::Status::Exported:
         break;
     case exchange::ExportResult::Status::Gone:
+        StillListed(*userId, nothing);
+        break;
     case exchange::ExportResult::Status::NoCertificate:
         ShowMessage(kSelectUserIdForExport, "Select a User ID!");
         break;
@@ -88,14 +95,16 @@ void CWardkeepDlg::ImportCertificate() {
         return;
     }
     const exchange::CertificateFileContent& content = reading.content;
+    // What the question is about; the keys are written only over what it showed.
+    store::StoreSnapshot seen(*this, {content.userId});
     if (store::ImportReplacesCookieKey(*this, content.userId, content.cookieKey) &&
         !AskToReplace(m_hWnd, content.userId)) {
         return;
     }
     // The writes report their exceptions as the New Certificate dialog does.
     CNewCertificate onBehalfOf;
-    store::SaveResult result =
-        store::SaveCertificate(onBehalfOf, content.userId, content.userKey, content.cookieKey);
+    store::SaveResult result = store::SaveCertificate(onBehalfOf, content.userId, content.userKey,
+                                                      content.cookieKey, nullptr, &seen);
     RefreshCertificateList();
     if (result != store::SaveResult::Saved) {
         ReportCertificateNotSaved(m_hWnd, content.userId, result);

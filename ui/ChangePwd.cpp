@@ -17,7 +17,7 @@ const char kSelectUserId[] = "You must select a user ID\nfrom the listbox before
 } // namespace
 
 CChangePwd::CChangePwd(CWardkeepDlg& parent)
-    : CDialog(IDD_CHANGE_PASSWORD, &parent), m_userId(parent.GetUserIdText()) {}
+    : CDialog(IDD_CHANGE_PASSWORD, &parent), m_userId(parent.Target().userId) {}
 
 void CChangePwd::DoDataExchange() {
     BindControl(m_oldPasswordEdit, IDC_OLD_PASSWORD);

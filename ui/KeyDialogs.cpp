@@ -18,7 +18,7 @@ void EmptyPasswordFields(std::initializer_list<const fw::CEdit*> fields) {
 bool AskToReplace(HWND owner, const std::string& userId) {
     return fw::AnsiMessageBox(owner, store::ReplaceQuestionText(userId).c_str(),
                               store::kReplaceQuestionCaption,
-                              MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+                              MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDOK;
 }
 
 void FinishKeyChange(fw::CDialog& dialog, fw::CWaitCursor& wait) {

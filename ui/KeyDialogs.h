@@ -18,7 +18,7 @@ void LimitPasswordFields(std::initializer_list<const fw::CEdit*> fields);
 void EmptyPasswordFields(std::initializer_list<const fw::CEdit*> fields);
 
 // Asks, in a box owned by `owner`, whether the certificate of `userId` may be replaced, which
-// loses the files encrypted under it. True for OK.
+// loses the files encrypted under it. True for OK; Cancel is the default button.
 bool AskToReplace(HWND owner, const std::string& userId);
 
 // Ends a dialog whose keys are stored: the pause under the wait cursor, the arrow, then OK.

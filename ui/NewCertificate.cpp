@@ -1,5 +1,6 @@
 #include "NewCertificate.h"
 
+#include "exchange/CertificateFile.h"
 #include "framework/App.h"
 #include "framework/Seams.h"
 #include "keys/KeyBytes.h"
@@ -33,16 +34,24 @@ void CNewCertificate::OnOK() {
                       retypedPassword)) {
         return;
     }
+    // A line break or another control character in a name would rewrite the lines that show it.
+    if (exchange::HasControlCharacters(m_userId)) {
+        Refuse(L"The user ID holds a control character (a line break, a tab...). Use only "
+               L"characters that can be shown.");
+        return;
+    }
     if (password != retypedPassword) {
         ShowMessage("Passwords need to be identical!", "AUTHENTICATION");
         return;
     }
+    // What the question is about; the keys are written only over what it showed.
+    store::StoreSnapshot seen(*this, {m_userId});
     if (store::NewCertificateReplaces(*this, m_userId) && !AskToReplace(m_hWnd, m_userId)) {
         return;
     }
     fw::CWaitCursor wait;
     store::SaveResult result =
-        store::SaveNewCertificate(*this, m_userId, password.Get(), retypedPassword.Get());
+        store::SaveNewCertificate(*this, m_userId, password.Get(), retypedPassword.Get(), &seen);
     if (result != store::SaveResult::Saved) {
         wait.Restore();
         ReportCertificateNotSaved(m_hWnd, m_userId, result);

@@ -20,13 +20,34 @@ inline const std::string kHead = "[Lockwell]\r\nVersion = 2.0\r\nUser = alice\r\
 inline const std::string kFullFile = kHead + "CookieKey = 33445500000000000000000000000000";
 // A file that does not exist.
 inline const char kAbsent[] = "<absent>";
+// What a file the user chose held before the export: a failed export must leave it so.
+inline const char kPrecious[] = "a file the user keeps";
+// What is said of a certificate that another program deleted meanwhile.
+inline const char kGone[] = "gone";
+// The longest keys that a certificate file carries, and the file that carries them.
+inline const std::string kLongest(127, '\x5c');
+inline std::string HexOf(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (char c : bytes) {
+        hex += digits[static_cast<unsigned char>(c) >> 4];
+        hex += digits[static_cast<unsigned char>(c) & 0xF];
+    }
+    return hex;
+}
+inline const std::string kLongestFile =
+    "[Lockwell]\r\nVersion = 2.0\r\nUser = alice\r\n\r\n[Keys]\r\nUserKey = " + HexOf(kLongest) +
+    "\r\nCookieKey = " + HexOf(kLongest);
 
 struct ExportCase : testing_support::NamedCase {
     const char* userKey;   // the Users value, nullptr: none
     const char* cookieKey; // the Cookies value, nullptr: none
-    const char* target;    // what the user picks: "chosen", "cancel", "no-folder", "full", "held"
-    std::string file;      // what the chosen file holds afterwards
-    const char* message;   // kSelectUserId, "created", "written" (a failure), or nullptr
+    // What the user picks: "chosen", "cancel", "no-folder", "full", "held"; "vanish": the chosen
+    // file, and another program deletes the certificate before it is written
+    const char* target;
+    std::string file;    // what the chosen file holds afterwards
+    const char* message; // kSelectUserId, kGone, "created", "written" (a failure), or nullptr
+    const char* existing = nullptr; // what the chosen file holds before, nullptr: no file
 };
 
 inline const std::vector<ExportCase>& ExportCases() {
@@ -42,13 +63,40 @@ inline const std::vector<ExportCase>& ExportCases() {
                    "33445500000000000000000000000000",
                    nullptr},
         ExportCase{{"Cancelled"}, k16Bytes.c_str(), kCookie.c_str(), "cancel", kAbsent, nullptr},
-        ExportCase{{"NoCookiesValue"}, k16Bytes.c_str(), nullptr, "chosen", kHead, kSelectUserId},
-        ExportCase{{"UsersValueOver16Bytes"},
-                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11",
+        // A failed export leaves no file, and an existing one as it was.
+        ExportCase{{"NoCookiesValue"}, k16Bytes.c_str(), nullptr, "chosen", kAbsent, kSelectUserId},
+        ExportCase{{"NoCookiesValueOverAFile"},
+                   k16Bytes.c_str(),
+                   nullptr,
+                   "chosen",
+                   kPrecious,
+                   kSelectUserId,
+                   kPrecious},
+        ExportCase{{"UsersValueOver127Bytes"},
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10"
+                   "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10",
                    kCookie.c_str(),
                    "chosen",
-                   "",
-                   kSelectUserId},
+                   kPrecious,
+                   kSelectUserId,
+                   kPrecious},
+        // What an import can store exports again, to the byte.
+        ExportCase{
+            {"LongestKeys"}, kLongest.c_str(), kLongest.c_str(), "chosen", kLongestFile, nullptr},
+        ExportCase{{"Vanished"}, k16Bytes.c_str(), kCookie.c_str(), "vanish", kAbsent, kGone},
+        ExportCase{{"VanishedOverAFile"},
+                   k16Bytes.c_str(),
+                   kCookie.c_str(),
+                   "vanish",
+                   kPrecious,
+                   kGone,
+                   kPrecious},
         ExportCase{
             {"FolderMissing"}, k16Bytes.c_str(), kCookie.c_str(), "no-folder", kAbsent, "created"},
         ExportCase{{"DiskFull"}, k16Bytes.c_str(), kCookie.c_str(), "full", kAbsent, "written"},

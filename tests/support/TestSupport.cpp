@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <algorithm>
+
 #include "framework/Registry.h"
 #include "framework/Seams.h"
 
@@ -96,6 +98,11 @@ bool GetValue(const char* keyPath, const std::string& name, RegistryValue& value
 bool HasValue(const char* keyPath, const std::string& name) {
     RegistryValue value;
     return GetValue(keyPath, name, value);
+}
+
+void DeleteValue(const char* keyPath, const std::string& name) {
+    fw::UniqueHKey key = fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, KEY_SET_VALUE);
+    ASSERT_TRUE(key && ::RegDeleteValueA(key.Get(), name.c_str()) == ERROR_SUCCESS) << name;
 }
 
 std::vector<RegistryValue> EnumerateValues(const char* keyPath) {
@@ -220,6 +227,9 @@ BOOL RecordFileDialog(bool save, OPENFILENAMEW* request) {
     FileDialogs().calls.push_back({save, request->hwndOwner, filter, Narrow(request->lpstrFile),
                                    Narrow(request->lpstrDefExt), request->Flags,
                                    request->nMaxFile});
+    if (FileDialogs().whileOpen) {
+        FileDialogs().whileOpen();
+    }
     if (FileDialogs().answers.empty()) {
         return FALSE;
     }
@@ -406,6 +416,38 @@ void SelectItems(HWND list, const std::vector<int>& indexes) {
     for (int index : indexes) {
         ::SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
     }
+}
+
+std::vector<int> SelectedItems(HWND list) {
+    std::vector<int> selected;
+    for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
+         i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
+        selected.push_back(i);
+    }
+    return selected;
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+    ULONGLONG deadline = ::GetTickCount64() + 5000;
+    while (!done()) {
+        if (::GetTickCount64() > deadline) {
+            return false;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+    return true;
+}
+
+void SelectItem(HWND list, const std::string& text) {
+    std::vector<std::string> items = ListItems(list);
+    auto found = std::find(items.begin(), items.end(), text);
+    SelectItems(list, found == items.end() ? std::vector<int>{}
+                                           : std::vector<int>{int(found - items.begin())});
 }
 
 } // namespace testing_support

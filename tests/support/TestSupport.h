@@ -42,6 +42,8 @@ void SetBinary(const char* keyPath, const std::string& name, const std::string& 
 // The value, if any; `type` and `data` as stored.
 bool GetValue(const char* keyPath, const std::string& name, RegistryValue& value);
 bool HasValue(const char* keyPath, const std::string& name);
+// Deletes the value, as another program would.
+void DeleteValue(const char* keyPath, const std::string& name);
 // Every value of the key, in the registry's enumeration order.
 std::vector<RegistryValue> EnumerateValues(const char* keyPath);
 // The names of the key's REG_BINARY values in enumeration order: what the list should show.
@@ -107,6 +109,7 @@ struct FileDialogCall {
 struct FileDialogRecorder {
     std::vector<FileDialogCall> calls;
     std::deque<std::wstring> answers;
+    std::function<void()> whileOpen; // what another program does while a dialog is open
 };
 FileDialogRecorder& FileDialogs();
 
@@ -154,6 +157,12 @@ LRESULT SendNotify(HWND dialog, int controlId, UINT code);
 LRESULT SendListKeyDown(HWND dialog, int controlId, WORD key);
 // Selects exactly the items at `indexes` of `list` (none for an empty set).
 void SelectItems(HWND list, const std::vector<int>& indexes);
+// Selects exactly the item whose text is `text`, if one is listed; otherwise none.
+void SelectItem(HWND list, const std::string& text);
+// The indexes of the selected items, in order.
+std::vector<int> SelectedItems(HWND list);
+// Handles this thread's messages until `done` holds; false when it still does not after 5 s.
+bool PumpUntil(const std::function<bool()>& done);
 
 // ---- Memory ---------------------------------------------------------------------------------
 
