@@ -312,6 +312,28 @@ INSTANTIATE_TEST_SUITE_P(
         ReplacingImportCase{{"SameCookieKey"}, std::string("B\0junk", 6), IDCANCEL, false, "A"}),
     CaseName<ReplacingImportCase>);
 
+// A second administrator replaces the certificate while the question is open: OK writes nothing
+// over the new keys, and says why.
+TEST_F(ExchangeTest, AnImportAnsweredForAStoreThatChangedWritesNothing) {
+    SetBinary(kUsersPath, "Bob", "old user key");
+    SetBinary(kCookiesPath, "Bob", "old");
+    WriteFile(Chosen(), "User = BOB\nUserKey = 41\nCookieKey = 42");
+    FileDialogs().answers = {fw::FromAnsi(Chosen())};
+    fw::CurrentSeams().messageBox = [](HWND, const wchar_t* text, const wchar_t*, UINT) {
+        if (std::wstring(text).find(L"Replace it?") != std::wstring::npos) {
+            SetBinary(kCookiesPath, "Bob", "another administrator's");
+        }
+        return IDOK;
+    };
+    Run(IDM_IMPORT_CERTIFICATE, "");
+    RegistryValue cookieKey, userKey;
+    ASSERT_TRUE(GetValue(kCookiesPath, "Bob", cookieKey));
+    ASSERT_TRUE(GetValue(kUsersPath, "Bob", userKey));
+    EXPECT_EQ("another administrator's", cookieKey.data);
+    EXPECT_EQ("old user key", userKey.data);
+    EXPECT_TRUE(Events().events.empty());
+}
+
 // A name that the ANSI code page cannot hold ("L with stroke" and a Greek letter) works as a
 // path end to end, and the exported file, new or replaced, is open to nobody but SYSTEM, the
 // Administrators and its owner. Under Wine a plain file reads back with an Everyone (WD) entry.

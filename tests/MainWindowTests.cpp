@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include "framework/App.h"
+#include "framework/Registry.h"
 #include "framework/Seams.h"
 #include "res/resource.h"
 #include "ui/WardkeepDlg.h"
@@ -12,6 +13,7 @@
 
 #include <htmlhelp.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -270,6 +272,34 @@ TEST_F(MainWindowTest, TheListFollowsTheStoreAndKeepsTheSelection) {
         EXPECT_EQ((std::vector<int>{1}), SelectedItems(list));
     });
     EXPECT_TRUE(MessageBoxes().calls.empty());
+}
+
+// Names written by other tools: one the code page lacks is listed escaped and never acted on as
+// its look-alike; one with a line break is shown escaped and acted on exactly.
+TEST_F(MainWindowTest, NamesThatCouldMisleadAreShownEscapedAndActedOnExactly) {
+    AddCertificate("alice");
+    AddCertificate("a\rb");
+    fw::UniqueHKey users = fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, kUsersPath, KEY_SET_VALUE);
+    const BYTE data = 1;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(users.Get(), L"\x03b1lice", 0, REG_BINARY, &data, 1));
+    Run([](HWND window, HWND list, HWND field) {
+        std::vector<std::string> items = ListItems(list);
+        EXPECT_NE(items.end(), std::find(items.begin(), items.end(), "\\u03B1lice"));
+        SelectItem(list, "\\u03B1lice");
+        EXPECT_EQ("\\u03B1lice", WindowText(field));
+        ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
+        ASSERT_EQ(1u, MessageBoxes().calls.size());
+        EXPECT_NE(std::string::npos, MessageBoxes().calls[0].text.find("Nothing was deleted."));
+        EXPECT_TRUE(HasValue(kUsersPath, "alice"));
+        EXPECT_EQ(3u, ListItems(list).size());
+
+        MessageBoxes().calls.clear();
+        SelectItem(list, "a\\u000Db");
+        ::SendMessageA(window, WM_COMMAND, IDM_DELETE_CERTIFICATE, 0);
+        ExpectDeleteQuestion(window, "a\\u000Db");
+        EXPECT_FALSE(HasValue(kUsersPath, "a\rb"));
+        EXPECT_TRUE(HasValue(kUsersPath, "alice"));
+    });
 }
 
 // Makes the list control refuse its second insertion.

@@ -2,12 +2,16 @@
 #include "support/TestSupport.h"
 
 #include "framework/App.h"
+#include "framework/Registry.h"
+#include "framework/Text.h"
 #include "store/CertificateStore.h"
+#include "store/Certificates.h"
 #include "ui/WardkeepDlg.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 using namespace testing_support;
 
@@ -293,5 +297,98 @@ TEST_F(StoreTest, DeleteOfAHalfCertificateOrOfNothingIsSilent) {
     store::DeleteCertificate(dialog, "alice");
     EXPECT_TRUE(MessageBoxes().calls.empty());
 }
+
+} // namespace
+
+namespace {
+
+// ---- Names as the registry holds them ----------------------------------------------------------
+
+void SetBinaryW(const std::wstring& name) {
+    fw::UniqueHKey key = fw::CreateRegistryKey(HKEY_LOCAL_MACHINE, kUsersPath);
+    ASSERT_TRUE(key);
+    const BYTE data = 1;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(key.Get(), name.c_str(), 0, REG_BINARY, &data, 1));
+}
+
+// A name the code page lacks is never listed as its best-fit look-alike, and a control character
+// is shown escaped, never raw.
+TEST_F(StoreTest, NamesAreListedExactlyAndShownEscaped) {
+    struct Expected {
+        std::wstring name;
+        const char* userId; // nullptr: the code page cannot hold it
+        std::wstring shown;
+    };
+    const Expected names[] = {
+        {L"alice", "alice", L"alice"},
+        {L"\x03b1lice", nullptr, L"\\u03B1lice"},
+        {L"\xff41lice", nullptr, L"\\uFF41lice"},
+        {L"a\rb", "a\rb", L"a\\u000Db"},
+        {L"t\tx\x7f", "t\tx\x7f", L"t\\u0009x\\u007F"},
+        {L"caf\x00e9", "caf\xe9", L"caf\x00e9"},
+    };
+    for (const Expected& e : names) {
+        SetBinaryW(e.name);
+    }
+    std::vector<store::ListedUserId> listed = store::ListCertificates(dialog);
+    ASSERT_EQ(std::size(names), listed.size());
+    for (const Expected& e : names) {
+        auto found = std::find_if(listed.begin(), listed.end(),
+                                  [&](const store::ListedUserId& l) { return l.name == e.name; });
+        ASSERT_NE(listed.end(), found);
+        EXPECT_EQ(e.userId != nullptr, found->exact);
+        EXPECT_EQ(e.userId != nullptr ? e.userId : "", found->userId);
+        EXPECT_EQ(e.shown, found->Shown());
+    }
+    // Only the names that can be addressed exactly are user IDs.
+    EXPECT_EQ(4u, store::ListUserIds(dialog).size());
+    EXPECT_EQ("a\\u000Db\\u001B", fw::ShownUserId("a\rb\x1b"));
+}
+
+// ---- What a question showed -------------------------------------------------------------------
+
+struct SnapshotCase : NamedCase {
+    std::function<void()> meanwhile; // what another program does after the question
+    bool written;
+};
+
+class SnapshotTest : public StoreTest, public testing::WithParamInterface<SnapshotCase> {};
+
+// Keys are written only over what the user was shown: any change by another program between the
+// question and the write, of either value, its type, or a certificate appearing, writes nothing.
+TEST_P(SnapshotTest, AChangeSinceTheQuestionWritesNothing) {
+    SetBinary(kUsersPath, "alice", "old user");
+    SetBinary(kCookiesPath, "alice", "old cookie");
+    store::StoreSnapshot seen(dialog, {"alice", "bob"});
+    GetParam().meanwhile();
+    std::vector<RegistryValue> users = EnumerateValues(kUsersPath);
+    std::vector<RegistryValue> cookies = EnumerateValues(kCookiesPath);
+    EXPECT_EQ(GetParam().written, seen.StillHolds(dialog));
+    store::SaveResult result = store::SaveCertificate(dialog, "bob", store::KeyBytes("A"),
+                                                      store::KeyBytes("B"), nullptr, &seen);
+    if (GetParam().written) {
+        EXPECT_EQ(store::SaveResult::Saved, result);
+        EXPECT_TRUE(HasValue(kUsersPath, "bob"));
+        return;
+    }
+    EXPECT_EQ(store::SaveResult::StoreChanged, result);
+    EXPECT_EQ(users.size(), EnumerateValues(kUsersPath).size());
+    EXPECT_EQ(cookies.size(), EnumerateValues(kCookiesPath).size());
+    EXPECT_TRUE(Events().events.empty()) << "an event for a write that did not happen";
+    EXPECT_NE(std::string::npos,
+              store::CertificateNotSavedText("bob", result).find("another program changed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Store, SnapshotTest,
+    testing::Values(
+        SnapshotCase{{"Unchanged"}, [] {}, true},
+        SnapshotCase{{"CookieKeyReplaced"}, [] { SetBinary(kCookiesPath, "alice", "new"); }, false},
+        SnapshotCase{{"UserKeyRewrittenAlike"},
+                     [] { SetValue(kUsersPath, "alice", REG_SZ, "old user"); },
+                     false},
+        SnapshotCase{{"Deleted"}, [] { DeleteValue(kUsersPath, "alice"); }, false},
+        SnapshotCase{{"AppearedInOtherCase"}, [] { SetBinary(kCookiesPath, "BOB", "x"); }, false}),
+    CaseName<SnapshotCase>);
 
 } // namespace

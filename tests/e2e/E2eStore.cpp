@@ -20,6 +20,19 @@ void DeleteStore() {
     });
 }
 
+void DeleteValue(const char* keyPath, const std::string& name) {
+    WithPrefixMachineHive([&] {
+        HKEY key = nullptr;
+        LSTATUS status =
+            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE | kStoreView, &key);
+        if (status == ERROR_SUCCESS) {
+            status = ::RegDeleteValueA(key, name.c_str());
+            ::RegCloseKey(key);
+        }
+        EXPECT_EQ(ERROR_SUCCESS, status) << "deleting " << keyPath << "\\" << name;
+    });
+}
+
 void SeedValue(const char* keyPath, const std::string& name, const std::string& bytes, DWORD type) {
     WithPrefixMachineHive([&] {
         HKEY key = nullptr;

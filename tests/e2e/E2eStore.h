@@ -30,6 +30,8 @@ void SeedValue(const char* keyPath, const std::string& name, const std::string& 
 bool ReadValue(const char* keyPath, const std::string& name, std::string& bytes,
                REGSAM view = kStoreView);
 bool ValueExists(const char* keyPath, const std::string& name, REGSAM view = kStoreView);
+// Deletes the value, as another program would.
+void DeleteValue(const char* keyPath, const std::string& name);
 // The value names of a key as RegEnumValue yields them.
 std::vector<std::string> EnumeratedNames(const char* keyPath);
 

@@ -106,7 +106,11 @@ class MainWindowJourney : public WindowProgramTest {
         ::PostMessageA(m_list, WM_KEYUP, key, 0xC0000001);
     }
 
-    void AnswerDeleteQuestion(int button) { AnswerBox("Warning", m_main, kDeleteQuestion, button); }
+    // The question names the certificate it deletes.
+    void AnswerDeleteQuestion(const std::string& userId, int button) {
+        AnswerBox("Warning", m_main, (kDeleteQuestion + ("\n\n\"" + userId + "\"")).c_str(),
+                  button);
+    }
 
     // Picks `path` in the program's save or open dialog, as a user typing it would.
     void ChooseFile(const char* caption, const std::string& path) {
@@ -155,14 +159,14 @@ TEST_F(MainWindowJourney, DeleteKeyRemovesTheClickedCertificateOnlyAfterOk) {
 
     ASSERT_NO_FATAL_FAILURE(ClickItem("ab"));
     PressKeyInList(VK_DELETE);
-    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(IDCANCEL));
+    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion("ab", IDCANCEL));
     EXPECT_EQ(listed, ListItems());
     for (const std::string& userId : kSeededUserIds) {
         ExpectCertificate(userId, true);
     }
 
     PressKeyInList(VK_DELETE);
-    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(IDOK));
+    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion("ab", IDOK));
     EXPECT_TRUE(WaitFor([&] { return ItemCount() == static_cast<int>(listed.size()) - 1; }))
         << "the list still has " << ItemCount() << " items";
     for (const std::string& userId : kSeededUserIds) {
@@ -172,6 +176,58 @@ TEST_F(MainWindowJourney, DeleteKeyRemovesTheClickedCertificateOnlyAfterOk) {
 
     // Esc in the list is the dialog's Cancel: the program ends.
     PressKeyInList(VK_ESCAPE);
+    ExpectProgramEnds();
+}
+
+// Two administrators at once: this driver changes the store as a second program would, while the
+// window shows it, between a selection and a command, and while a question is open.
+TEST_F(MainWindowJourney, TheWindowFollowsASecondAdministrator) {
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    SeedCertificates({"zed"});
+    EXPECT_TRUE(WaitFor([&] { return Listed("zed"); })) << "the list did not follow the store";
+    EXPECT_EQ(EnumeratedNames(kUsersKey), ListItems());
+
+    // Selected, then deleted elsewhere: the command says so and asks for no password.
+    ASSERT_NO_FATAL_FAILURE(ClickItem("alice"));
+    DeleteValue(kUsersKey, "alice");
+    DeleteValue(kCookiesKey, "alice");
+    EXPECT_TRUE(WaitFor([&] { return !Listed("alice"); }));
+    EXPECT_EQ("alice", WindowText(m_userId));
+    ::PostMessageA(m_main, WM_COMMAND, kChangePasswordCommand, 0);
+    ASSERT_NO_FATAL_FAILURE(AnswerBox("wardkeep", m_main,
+                                      "The store holds no certificate \"alice\" any more: another "
+                                      "program may have deleted it.\nNothing was changed.",
+                                      IDOK));
+
+    // Enter alone on the delete question keeps the certificate.
+    ASSERT_NO_FATAL_FAILURE(ClickItem("bob"));
+    PressKeyInList(VK_DELETE);
+    HWND box = nullptr;
+    ASSERT_NO_FATAL_FAILURE(WaitForDialog("Warning", m_main, box));
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(::GetGUIThreadInfo(m_process.dwThreadId, &gui));
+    ::PostMessageA(gui.hwndFocus, WM_KEYDOWN, VK_RETURN, 1);
+    ::PostMessageA(gui.hwndFocus, WM_KEYUP, VK_RETURN, 0xC0000001);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }));
+    Send(m_main, WM_NULL, 0, 0);
+    ExpectCertificate("bob", true);
+
+    // Replaced elsewhere while the question is open: OK deletes nothing.
+    PressKeyInList(VK_DELETE);
+    ASSERT_NO_FATAL_FAILURE(WaitForDialog("Warning", m_main, box));
+    SeedValue(kCookiesKey, "bob", "replaced elsewhere");
+    ::PostMessageA(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(AnswerBox("wardkeep", m_main,
+                                      "Another program changed the certificate \"bob\" while you "
+                                      "were asked.\nNothing was deleted.",
+                                      IDOK));
+    std::string cookie;
+    EXPECT_TRUE(ReadValue(kCookiesKey, "bob", cookie));
+    EXPECT_EQ("replaced elsewhere", cookie);
+    ExpectCertificate("bob", true);
+
+    ::PostMessageA(m_main, WM_COMMAND, kExitCommand, 0);
     ExpectProgramEnds();
 }
 
@@ -214,7 +270,7 @@ TEST_F(MainWindowJourney, MenuDeletesTheClickedCertificateAndExitEndsTheProgram)
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     ASSERT_NO_FATAL_FAILURE(ClickItem("B.K"));
     ::PostMessageA(m_main, WM_COMMAND, kDeleteCertificateCommand, 0);
-    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(IDOK));
+    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion("B.K", IDOK));
     EXPECT_TRUE(WaitFor([&] { return ItemCount() == static_cast<int>(kSeededUserIds.size()) - 1; }))
         << "the list still has " << ItemCount() << " items";
     for (const std::string& userId : kSeededUserIds) {
@@ -313,7 +369,7 @@ TEST_F(MainWindowJourney, CreateChangeExportDeleteImportThroughTheRealDialogs) {
               FileBytes(file));
 
     ::PostMessageA(m_main, WM_COMMAND, kDeleteCertificateCommand, 0);
-    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(IDOK));
+    ASSERT_NO_FATAL_FAILURE(AnswerDeleteQuestion(kE2eUser, IDOK));
     ASSERT_TRUE(WaitFor([&] { return !Listed(kE2eUser); }));
     ExpectCertificate(kE2eUser, false);
 
