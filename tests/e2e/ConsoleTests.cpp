@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -263,7 +264,34 @@ void TypeInto(HANDLE input, const std::string& text) {
         ::WriteConsoleInputW(input, records.data(), static_cast<DWORD>(records.size()), &written));
 }
 
-ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::string& typed) {
+// What the attached console shows.
+std::string ScreenText() {
+    HANDLE output =
+        ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    std::string screen;
+    if (::GetConsoleScreenBufferInfo(output, &info)) {
+        std::string cells(static_cast<std::size_t>(info.dwSize.X) * info.dwSize.Y, ' ');
+        DWORD read = 0;
+        ::ReadConsoleOutputCharacterA(output, cells.data(), static_cast<DWORD>(cells.size()),
+                                      COORD{0, 0}, &read);
+        screen = cells.substr(0, read);
+    }
+    ::CloseHandle(output);
+    return screen;
+}
+
+// What the driver does while the program waits for an answer: once the console shows `shown`,
+// it runs `meanwhile` (another program at work) and then types `typed`.
+struct WhileAsked {
+    std::string shown;
+    std::function<void()> meanwhile;
+    std::string typed;
+};
+
+ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::string& typed,
+                              const WhileAsked* asked = nullptr) {
     std::wstring commandLine = CommandLine(ConsoleProgramPath(), args);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -289,24 +317,22 @@ ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::s
             ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         TypeInto(input, typed);
+        if (asked != nullptr) {
+            EXPECT_TRUE(WaitFor([&] {
+                return ScreenText().find(asked->shown) != std::string::npos;
+            })) << "\""
+                << asked->shown << "\" never shown:\n"
+                << ScreenText();
+            asked->meanwhile();
+            TypeInto(input, asked->typed);
+        }
         ::CloseHandle(input);
     }
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, kTimeoutMs))
         << testing::PrintToString(commandLine) << " still runs 20 s later";
     ::GetExitCodeProcess(process.hProcess, &run.exitCode);
     if (attached) {
-        HANDLE output =
-            ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        CONSOLE_SCREEN_BUFFER_INFO info = {};
-        if (::GetConsoleScreenBufferInfo(output, &info)) {
-            std::string cells(static_cast<std::size_t>(info.dwSize.X) * info.dwSize.Y, ' ');
-            DWORD read = 0;
-            ::ReadConsoleOutputCharacterA(output, cells.data(), static_cast<DWORD>(cells.size()),
-                                          COORD{0, 0}, &read);
-            run.screen = cells.substr(0, read);
-        }
-        ::CloseHandle(output);
+        run.screen = ScreenText();
         ::FreeConsole();
     }
     ::TerminateProcess(process.hProcess, 99);
@@ -1193,5 +1219,84 @@ TEST_F(ConsoleTest, ExportAllNamesADriveRelativeFolderAbsolute) {
         EXPECT_TRUE(Exists(named + "\\alice.crt")) << named;
     }
 }
+
+} // namespace
+
+namespace {
+
+// A name the code page lacks, as another program may write it: listed escaped, never as a
+// look-alike of another name, and no file of export --all, as no command can address it.
+TEST_F(ConsoleTest, ANameTheCodePageLacksIsListedEscapedAndNotExported) {
+    Seed(CertificatesOf({"lukasz"}));
+    SeedValue(kUsersKey, std::wstring(L"\x0141ukasz"), Md5Key("user key"));
+    SeedValue(kCookiesKey, std::wstring(L"\x0141ukasz"), Md5Key("cookie"));
+    Outcome listed = Run({"list"});
+    EXPECT_EQ(0u, listed.exitCode) << listed.err;
+    EXPECT_EQ(Lines({"lukasz", "\\u0141ukasz"}), listed.out);
+    const std::string backup = File("backup");
+    Outcome exported = Run({"export", "--all", backup});
+    EXPECT_EQ(1u, exported.exitCode);
+    EXPECT_NE(std::string::npos, exported.err.find("\"\\u0141ukasz\"")) << exported.err;
+    EXPECT_EQ(Lines({"Exported 1 certificates to \"" + backup + "\"."}), exported.out);
+    EXPECT_EQ((std::vector<std::string>{"lukasz.crt"}), FileNamesIn(backup));
+}
+
+struct ChangedCase : NamedCase {
+    std::vector<std::string> args; // "<files>" stands for amy's and ben's certificate files
+    std::string typed;             // before the question
+    const char* question;
+    const char* said; // on the console after the answer
+};
+
+class ConsoleStoreChangedTest : public ConsoleTest,
+                                public testing::WithParamInterface<ChangedCase> {};
+
+// Another program changes ben's certificate while the question waits for its answer: the
+// command was decided on a store that is no longer there, and writes nothing.
+TEST_P(ConsoleStoreChangedTest, NothingIsWrittenOnAStoreTheQuestionDidNotShow) {
+    const ChangedCase& c = GetParam();
+    Seed({{"amy", "old key", "old cookie"}, {"ben", "old key", "old cookie"}});
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args) {
+        if (arg != "<files>") {
+            args.push_back(arg);
+            continue;
+        }
+        for (const char* userId : {"amy", "ben"}) {
+            args.push_back(File(std::string(userId) + ".crt"));
+            WriteFileBytes(args.back(), std::string("User = ") + userId +
+                                            "\nUserKey = " + Hex("new key", 16) +
+                                            "\nCookieKey = " + Hex("new cookie", 16));
+        }
+    }
+    WhileAsked asked{c.question, [] { SeedValue(kCookiesKey, "ben", "changed cookie"); }, "y\r"};
+    ConsoleRun run = RunInItsOwnConsole(args, c.typed, &asked);
+    EXPECT_EQ(1u, run.exitCode) << run.screen;
+    EXPECT_NE(std::string::npos, run.screen.find(c.said)) << run.screen;
+    ExpectKeys("amy", "old key", "old cookie");
+    ExpectKeys("ben", "old key", "changed cookie");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Console, ConsoleStoreChangedTest,
+    testing::Values(
+        ChangedCase{{"New"},
+                    {"new", "ben"},
+                    "pw\rpw\r",
+                    "Replace the certificate of \"ben\"?",
+                    "another program changed the store"},
+        ChangedCase{{"Delete"},
+                    {"delete", "ben"},
+                    "",
+                    "Delete the certificate of \"ben\"?",
+                    "Another program changed the store after this command looked at the "
+                    "certificate of \"ben\". Nothing was deleted."},
+        ChangedCase{{"ImportOfMany"},
+                    {"import", "<files>"},
+                    "",
+                    "Replace the 2 certificates of \"amy\" and \"ben\"?",
+                    "Another program changed the store after this command looked at the "
+                    "certificates of \"amy\" and \"ben\". Nothing was imported."}),
+    CaseName<ChangedCase>);
 
 } // namespace
