@@ -39,6 +39,10 @@ const char kOverview[] =
     "  check FILE         say what an import of FILE would store, changing nothing\r\n"
     "  reg FILE...        turn certificate files into one .reg file\r\n"
     "\r\n"
+    "Questions are asked only when standard input is a console; otherwise the answer is\r\n"
+    "no, and --yes answers yes. User IDs are shown with a control character, or one this\r\n"
+    "computer's code page lacks, as \\u and its four hex digits (a carriage return: \\u000D).\r\n"
+    "\r\n"
     "\"wardkeepc COMMAND --help\" describes a command. Exit codes: 0 success, 1 refused or\r\n"
     "failed (said on standard error), 2 usage error.\r\n";
 
@@ -61,11 +65,12 @@ struct Command {
     int (*run)(const Invocation&, ConsoleIo&);
 };
 
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
+// A user ID in a message, in quotes, its control characters escaped (fw::ShownUserId): a name
+// can neither rewrite the line nor forge another.
+std::string Quoted(const std::string& userId) {
+    return "\"" + fw::ShownUserId(userId) + "\"";
 }
 
-// A user ID in a message.
 std::wstring QuotedId(const std::string& userId) {
     return fw::FromAnsi(Quoted(userId));
 }
@@ -80,7 +85,7 @@ bool TakeUserId(const Invocation& invocation, std::size_t index, ConsoleIo& io,
     if (fw::ToAnsi(operand, userId)) {
         return true;
     }
-    io.Error(fw::NotInCodePageText(L"The user ID " + QuotedPath(operand)));
+    io.Error(fw::NotInCodePageText(L"The user ID " + QuotedPath(fw::ShownName(operand))));
     return false;
 }
 
@@ -108,7 +113,7 @@ bool RefuseUnlessElevated(ConsoleIo& io) {
 }
 
 // Writes output that a script reads; false, said on standard error, when it did not all arrive.
-bool Print(ConsoleIo& io, std::string_view text) {
+template <typename Text> bool Print(ConsoleIo& io, const Text& text) {
     if (io.Out(text)) {
         return true;
     }
@@ -118,7 +123,7 @@ bool Print(ConsoleIo& io, std::string_view text) {
 
 // A password asked for: its prompt on the console, and its name in messages.
 struct PasswordPrompt {
-    const char* prompt;
+    const wchar_t* prompt;
     const wchar_t* name;
 };
 
@@ -161,17 +166,21 @@ std::optional<std::vector<fw::Secret>> ReadPasswords(const Invocation& invocatio
 }
 
 // Asks `question` on the console before something is lost, unless --yes answered it. Returns
-// kSucceeded to go on; otherwise the exit code, said on standard error with `declined`.
-int Confirm(const Invocation& invocation, ConsoleIo& io, const std::string& question,
-            const std::string& declined) {
+// kSucceeded to go on; otherwise kFailed, said on standard error with `declined`. Only standard
+// input that is a console is asked: redirected (a pipe, a file, --password-stdin), nobody who sees
+// the question could answer it there, and a console the process has beside it may never answer.
+// The answer is then No, at once.
+int Confirm(const Invocation& invocation, ConsoleIo& io, const std::wstring& question,
+            const std::wstring& declined) {
     if ((invocation.options & kYes) != 0) {
         return kSucceeded;
     }
-    if (!io.HasConsole()) {
-        io.Error("No console to ask on: " + declined + " Confirm with --yes.");
-        return kUsageError;
+    if ((invocation.options & kPasswordStdin) != 0 || !io.HasConsole()) {
+        io.Error(L"Standard input is not a console to ask on: " + declined +
+                 L" Confirm with --yes.");
+        return kFailed;
     }
-    Answer answer = io.Ask(question + " [y/N] ", false, 3);
+    Answer answer = io.Ask(question + L" [y/N] ", false, 3);
     std::string_view text = answer.text.Get();
     if (answer.status != Answer::Status::Given || (text != "y" && text != "Y" && text != "yes")) {
         io.Error(declined);
@@ -181,27 +190,43 @@ int Confirm(const Invocation& invocation, ConsoleIo& io, const std::string& ques
 }
 
 // The console's question before a certificate with another CookieKey replaces it.
-std::string ReplaceQuestion(const std::string& userId) {
-    return "Replace the certificate of " + Quoted(userId) +
-           "? Files encrypted under it can no longer be decrypted once it is replaced.";
+std::wstring ReplaceQuestion(const std::string& userId) {
+    return L"Replace the certificate of " + QuotedId(userId) +
+           L"? Files encrypted under it can no longer be decrypted once it is replaced.";
 }
 
-// "a", "b" and "c".
+// "a", "b" and "c"; past ten names, "a", "b", ... "j" and 5 more.
 std::string QuotedList(const std::vector<std::string>& userIds) {
+    constexpr std::size_t kMaxNamed = 10;
+    std::size_t named = userIds.size() > kMaxNamed ? kMaxNamed : userIds.size();
     std::string list;
-    for (std::size_t i = 0; i < userIds.size(); ++i) {
+    for (std::size_t i = 0; i < named; ++i) {
         list += (i == 0 ? "" : i + 1 == userIds.size() ? " and " : ", ") + Quoted(userIds[i]);
+    }
+    if (named < userIds.size()) {
+        list += " and " + std::to_string(userIds.size() - named) + " more";
     }
     return list;
 }
 
+// Said when another program changed the certificates of `userIds` after the command looked at
+// them to ask its question (or to find that none was needed): what it would do was decided on a
+// store that is no longer there.
+std::string StoreChangedText(const std::vector<std::string>& userIds, const char* nothing) {
+    return std::string("Another program changed the store after this command looked at the ") +
+           (userIds.size() == 1 ? "certificate of " : "certificates of ") + QuotedList(userIds) +
+           ". " + nothing + " Look at the store as it is now and try again.";
+}
+
+// Every certificate, also one whose name the code page cannot hold, which is shown escaped
+// rather than as a look-alike of another.
 int List(const Invocation&, ConsoleIo& io) {
     if (RefuseUnlessElevated(io)) {
         return kFailed;
     }
-    std::string text;
-    for (const std::string& userId : store::ListUserIds(io)) {
-        text += userId + "\r\n";
+    std::wstring text;
+    for (const store::ListedUserId& listed : store::ListCertificates(io)) {
+        text += listed.Shown() + L"\r\n";
     }
     return Print(io, text) && !io.Reported() ? kSucceeded : kFailed;
 }
@@ -210,6 +235,12 @@ int New(const Invocation& invocation, ConsoleIo& io) {
     std::string userId;
     if (!TakeUserId(invocation, 0, io, userId)) {
         return kUsageError;
+    }
+    if (exchange::HasControlCharacters(userId)) {
+        io.Error("The user ID " + Quoted(userId) +
+                 " holds a control character (a line break, a tab...), which would rewrite the "
+                 "lines that show it. Nothing was stored.");
+        return kFailed;
     }
     if (RefuseUnlessElevated(io)) {
         return kFailed;
@@ -223,7 +254,7 @@ int New(const Invocation& invocation, ConsoleIo& io) {
     int failure = kFailed;
     auto passwords = ReadPasswords(
         invocation,
-        {{"Password: ", L"The password"}, {"Retype password: ", L"The retyped password"}}, io,
+        {{L"Password: ", L"The password"}, {L"Retype password: ", L"The retyped password"}}, io,
         failure);
     if (!passwords) {
         return failure;
@@ -232,17 +263,18 @@ int New(const Invocation& invocation, ConsoleIo& io) {
         io.Error("Passwords need to be identical! Nothing was stored for " + Quoted(userId) + ".");
         return kFailed;
     }
+    store::StoreSnapshot seen(io, {userId});
     if (store::NewCertificateReplaces(io, userId)) {
         int answer = Confirm(invocation, io, ReplaceQuestion(userId),
-                             "Nothing was stored for " + Quoted(userId) + ".");
+                             L"Nothing was stored for " + QuotedId(userId) + L".");
         if (answer != kSucceeded) {
             return answer;
         }
     }
     store::SaveResult result = store::SaveResult::UserKeyRefused;
     if (!io.Guarded([&] {
-            result =
-                store::SaveNewCertificate(io, userId, (*passwords)[0].Get(), (*passwords)[1].Get());
+            result = store::SaveNewCertificate(io, userId, (*passwords)[0].Get(),
+                                               (*passwords)[1].Get(), &seen);
         })) {
         return kFailed;
     }
@@ -264,9 +296,9 @@ int Passwd(const Invocation& invocation, ConsoleIo& io) {
     }
     int failure = kFailed;
     auto passwords = ReadPasswords(invocation,
-                                   {{"Old password: ", L"The old password"},
-                                    {"New password: ", L"The new password"},
-                                    {"Retype new password: ", L"The retyped new password"}},
+                                   {{L"Old password: ", L"The old password"},
+                                    {L"New password: ", L"The new password"},
+                                    {L"Retype new password: ", L"The retyped new password"}},
                                    io, failure);
     if (!passwords) {
         return failure;
@@ -308,14 +340,19 @@ int Delete(const Invocation& invocation, ConsoleIo& io) {
     if (RefuseUnlessElevated(io)) {
         return kFailed;
     }
+    store::StoreSnapshot seen(io, {userId});
     if (!store::HasCertificate(io, userId)) {
         io.Error(Quoted(userId) + " has no certificate.");
         return kFailed;
     }
-    int answer = Confirm(invocation, io, "Delete the certificate of " + Quoted(userId) + "?",
-                         "Nothing was deleted.");
+    int answer = Confirm(invocation, io, L"Delete the certificate of " + QuotedId(userId) + L"?",
+                         L"Nothing was deleted.");
     if (answer != kSucceeded) {
         return answer;
+    }
+    if (!seen.StillHolds(io)) {
+        io.Error(StoreChangedText({userId}, "Nothing was deleted."));
+        return kFailed;
     }
     store::DeleteCertificate(io, userId);
     if (store::HasCertificate(io, userId)) {
@@ -328,6 +365,14 @@ int Delete(const Invocation& invocation, ConsoleIo& io) {
 
 int ExportAll(const Invocation& invocation, ConsoleIo& io);
 int UsageError(ConsoleIo& io, const std::wstring& problem, const std::string& command);
+
+// Why the certificate of `userId` was not exported, for a result other than Exported.
+std::wstring NotExportedText(const std::string& userId, const exchange::ExportResult& result) {
+    if (result.status == exchange::ExportResult::Status::Gone) {
+        return QuotedId(userId) + L" has no certificate to export.";
+    }
+    return result.failure;
+}
 
 int Export(const Invocation& invocation, ConsoleIo& io) {
     if ((invocation.options & kAll) != 0) {
@@ -344,29 +389,28 @@ int Export(const Invocation& invocation, ConsoleIo& io) {
     if (RefuseUnlessElevated(io)) {
         return kFailed;
     }
-    // Checked first, so that no file is left behind.
-    std::string noCertificate = Quoted(userId) + " has no certificate to export.";
-    if (!store::ReadKeyQuiet(io, store::kUsersKey, userId) ||
-        !store::ReadKeyQuiet(io, store::kCookiesKey, userId)) {
-        io.Error(noCertificate);
-        return kFailed;
+    // Read first: no question about a file for a certificate that cannot be exported.
+    keys::KeyBytes userKey;
+    keys::KeyBytes cookieKey;
+    exchange::ExportResult result = exchange::ReadExportableKeys(io, userId, userKey, cookieKey);
+    if (result.status == exchange::ExportResult::Status::Exported) {
+        // An existing file is replaced only when asked, as the window's save dialog asks.
+        DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            int answer = Confirm(invocation, io, QuotedPath(path) + L" exists. Replace it?",
+                                 L"Nothing was exported.");
+            if (answer != kSucceeded) {
+                return answer;
+            }
+        }
+        result = exchange::ExportCertificate(io, userId, path);
     }
-    exchange::ExportResult result = exchange::ExportCertificate(io, userId, path);
-    switch (result.status) {
-    case exchange::ExportResult::Status::Exported:
+    if (result.status == exchange::ExportResult::Status::Exported) {
         io.Out(L"Exported the certificate of " + QuotedId(userId) + L" to " + QuotedPath(path) +
                L".\r\n");
         return kSucceeded;
-    case exchange::ExportResult::Status::Gone:
-        io.Error(noCertificate);
-        break;
-    case exchange::ExportResult::Status::NoCertificate:
-        io.Error(result.failure);
-        break;
-    case exchange::ExportResult::Status::Failed:
-        io.Error(result.failure);
-        break;
     }
+    io.Error(NotExportedText(userId, result));
     return kFailed;
 }
 
@@ -388,9 +432,10 @@ int Check(const Invocation& invocation, ConsoleIo& io) {
         return kFailed;
     }
     const exchange::CertificateFileContent& content = reading.content;
-    std::string said =
-        "User ID: " + content.userId + "\r\nUserKey: " + std::to_string(content.userKey.Size()) +
-        " bytes\r\nCookieKey: " + std::to_string(content.cookieKey.Size()) + " bytes\r\n";
+    std::string said = "User ID: " + fw::ShownUserId(content.userId) +
+                       "\r\nUserKey: " + std::to_string(content.userKey.Size()) +
+                       " bytes\r\nCookieKey: " + std::to_string(content.cookieKey.Size()) +
+                       " bytes\r\n";
     return Print(io, said) ? kSucceeded : kFailed;
 }
 
@@ -530,6 +575,11 @@ int Import(const Invocation& invocation, ConsoleIo& io) {
         return kFailed;
     }
     store::BulkSession session;
+    std::vector<std::string> userIds;
+    for (const exchange::RegCertificate& certificate : certificates) {
+        userIds.push_back(certificate.userId);
+    }
+    store::StoreSnapshot seen(io, userIds);
     std::vector<std::string> replacing; // the user IDs whose CookieKey would be lost
     for (const exchange::RegCertificate& certificate : certificates) {
         if (store::ImportReplacesCookieKey(io, certificate.userId, certificate.cookieKey)) {
@@ -538,27 +588,35 @@ int Import(const Invocation& invocation, ConsoleIo& io) {
     }
     if (replacing.size() == 1) {
         int answer =
-            Confirm(invocation, io, ReplaceQuestion(replacing[0]), "Nothing was imported.");
+            Confirm(invocation, io, ReplaceQuestion(replacing[0]), L"Nothing was imported.");
         if (answer != kSucceeded) {
             return answer;
         }
     } else if (!replacing.empty()) {
-        std::string names = QuotedList(replacing);
+        std::wstring names = fw::FromAnsi(QuotedList(replacing));
         int answer = Confirm(
             invocation, io,
-            "Replace the " + std::to_string(replacing.size()) + " certificates of " + names +
-                "? Files encrypted under them can no longer be decrypted once "
-                "they are replaced.",
-            "Nothing was imported (it would replace the certificates of " + names + ").");
+            L"Replace the " + std::to_wstring(replacing.size()) + L" certificates of " + names +
+                L"? Files encrypted under them can no longer be decrypted once "
+                L"they are replaced.",
+            L"Nothing was imported (it would replace the certificates of " + names + L").");
         if (answer != kSucceeded) {
             return answer;
         }
+    }
+    // One certificate is checked by the store as it is written. Many are checked once, before
+    // the first is written: each write changes what the snapshot saw, and a store that changed
+    // must get none of them.
+    const store::StoreSnapshot* check = certificates.size() == 1 ? &seen : nullptr;
+    if (check == nullptr && !seen.StillHolds(io)) {
+        io.Error(StoreChangedText(userIds, "Nothing was imported."));
+        return kFailed;
     }
     std::size_t counts[3] = {}; // by store::ImportOutcome
     for (const exchange::RegCertificate& certificate : certificates) {
         store::ImportOutcome outcome = store::ImportOutcome::New;
         store::SaveResult result = store::SaveCertificate(
-            io, certificate.userId, certificate.userKey, certificate.cookieKey, &outcome);
+            io, certificate.userId, certificate.userKey, certificate.cookieKey, &outcome, check);
         if (result != store::SaveResult::Saved) {
             std::size_t stored = counts[0] + counts[1] + counts[2];
             io.Error(store::CertificateNotSavedText(certificate.userId, result) +
@@ -630,10 +688,50 @@ bool MakeFolder(const std::wstring& folder, ConsoleIo& io) {
     return false;
 }
 
+// `folder`, made absolute when it is drive-relative ("D:" or "D:backup": relative to the current
+// folder of that drive, which the command line does not show), so that what the export names is
+// where the files are.
+std::wstring AbsoluteIfDriveRelative(const std::wstring& folder) {
+    wchar_t drive = folder.empty() ? L'\0' : static_cast<wchar_t>(folder[0] | 0x20);
+    if (folder.size() < 2 || drive < L'a' || drive > L'z' || folder[1] != L':' ||
+        (folder.size() > 2 && (folder[2] == L'\\' || folder[2] == L'/'))) {
+        return folder;
+    }
+    DWORD size = ::GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    DWORD length = size == 0 ? 0 : ::GetFullPathNameW(folder.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size) {
+        return folder;
+    }
+    full.resize(length);
+    // "D:" may come back with a backslash at its end (under Wine): it is named as any folder.
+    if (full.size() > 3 && full.back() == L'\\') {
+        full.pop_back();
+    }
+    return full;
+}
+
+// The `attempt`th other name (2, 3...) for the export's file `name`: "~2", "~3"... before its
+// ".crt", its start cut where Windows' limit on a name needs it. Still a valid Windows name: it
+// ends in ".crt", and no device name holds a "~".
+std::wstring AlternativeName(const std::wstring& name, unsigned attempt) {
+    const std::wstring end = L"~" + std::to_wstring(attempt) + L".crt";
+    std::wstring start = name.substr(0, name.size() - 4);
+    if (start.size() + end.size() > exchange::kMaxFileNameChars) {
+        start.resize(exchange::kMaxFileNameChars - end.size());
+        if (!start.empty() && IS_HIGH_SURROGATE(start.back())) {
+            start.pop_back();
+        }
+    }
+    return start + end;
+}
+
 // Every certificate of the store into a file of its own in the folder, named after its user ID
-// (exchange/FileNames.h), so that "import FOLDER\*.crt" restores the store. An existing file is
-// replaced only with --yes: without it, one that exists stops the export before anything is
-// written.
+// (exchange/FileNames.h), so that "import FOLDER\*.crt" restores the store. Every file is made
+// new (CREATE_NEW): an existing file is never opened under any of its names, also not under its
+// 8.3 short name, which a certificate's file name can equal. Such a certificate is written under
+// another name. A file whose long name is one of the export's is replaced only with --yes, and
+// then as a whole or not at all; without --yes one stops the export before anything is written.
 int ExportAll(const Invocation& invocation, ConsoleIo& io) {
     if (invocation.operands.size() != 1) {
         return UsageError(io, L"Too many arguments.", "export");
@@ -642,29 +740,40 @@ int ExportAll(const Invocation& invocation, ConsoleIo& io) {
         return kFailed;
     }
     store::BulkSession session;
-    std::vector<std::string> userIds = store::ListUserIds(io);
+    std::vector<store::ListedUserId> listed = store::ListCertificates(io);
     if (io.Reported()) {
         return kFailed;
     }
+    bool complete = true;
+    std::vector<std::string> userIds;
     std::vector<std::wstring> wideIds;
-    for (const std::string& userId : userIds) {
-        wideIds.push_back(fw::FromAnsi(userId));
+    for (const store::ListedUserId& certificate : listed) {
+        if (certificate.exact) {
+            userIds.push_back(certificate.userId);
+            wideIds.push_back(certificate.name);
+            continue;
+        }
+        io.Error(fw::NotInCodePageText(L"The user ID \"" + certificate.Shown() + L"\"") +
+                 L" Its certificate was not exported.");
+        complete = false;
     }
     std::vector<std::wstring> names = exchange::CertificateFileNames(wideIds, FoldForFileNames);
-    std::wstring folder = invocation.operands[0];
+    const std::wstring shownFolder = AbsoluteIfDriveRelative(invocation.operands[0]);
+    std::wstring folder = shownFolder;
     if (!MakeFolder(folder, io)) {
         return kFailed;
     }
     if (folder.back() != L'\\' && folder.back() != L'/') {
         folder += L'\\';
     }
-    if ((invocation.options & kYes) == 0) {
-        // The folder's names, read once: a lookup of each name would read the folder again
-        // under Wine.
-        std::set<std::wstring> present;
-        for (const std::wstring& path : MatchingFiles(folder + L"*")) {
-            present.insert(Capitals(path.substr(folder.size())));
-        }
+    // The folder's long names, read once: a lookup of each name would read the folder again
+    // under Wine.
+    std::set<std::wstring> present;
+    for (const std::wstring& path : MatchingFiles(folder + L"*")) {
+        present.insert(Capitals(path.substr(folder.size())));
+    }
+    const bool replace = (invocation.options & kYes) != 0;
+    if (!replace) {
         std::wstring existing;
         std::size_t count = 0;
         for (const std::wstring& name : names) {
@@ -673,48 +782,68 @@ int ExportAll(const Invocation& invocation, ConsoleIo& io) {
             }
         }
         if (count != 0) {
-            io.Error(QuotedPath(invocation.operands[0]) + L" already holds " +
-                     std::to_wstring(count) + (count == 1 ? L" file" : L" files") +
-                     L" of this export: " + existing + (count > 10 ? L"..." : L"") +
-                     L". Nothing was written. --yes replaces them.");
+            io.Error(QuotedPath(shownFolder) + L" already holds " + std::to_wstring(count) +
+                     (count == 1 ? L" file" : L" files") + L" of this export: " + existing +
+                     (count > 10 ? L"..." : L"") + L". Nothing was written. --yes replaces them.");
             return kFailed;
         }
+    }
+    // An other name is none of the export's own names nor a long name in the folder.
+    std::set<std::wstring> taken = present;
+    for (const std::wstring& name : names) {
+        taken.insert(Capitals(name));
     }
     // Written in batches, each file flushed only once the whole batch is written: the file
     // system then commits a batch in one go, where flushing each file alone took most of the time.
     constexpr std::size_t kBatch = 256;
     constexpr int kFlushThreads = 8;
+    constexpr unsigned kMaxAttempts = 100;
     std::size_t written = 0;
-    bool complete = true;
     auto stop = [&](const std::wstring& path, const char* what,
                     const exchange::ExclusiveFile& file) {
         io.Error(L"The certificate was not exported: " + QuotedPath(path) + L" " +
                  fw::FromAnsi(what) + L".\n" + fw::FromAnsi(file.Error()));
         io.Error(L"Exported " + std::to_wstring(written) + L" of " +
-                 std::to_wstring(userIds.size()) + L" certificates to " +
-                 QuotedPath(invocation.operands[0]) + L" before it.");
+                 std::to_wstring(listed.size()) + L" certificates to " + QuotedPath(shownFolder) +
+                 L" before it.");
         return kFailed;
     };
+    using Mode = exchange::ExclusiveFile::Mode;
     for (std::size_t first = 0; first < userIds.size(); first += kBatch) {
         std::vector<std::pair<std::unique_ptr<exchange::ExclusiveFile>, std::wstring>> batch;
         for (std::size_t i = first; i < userIds.size() && i < first + kBatch; ++i) {
-            std::optional<keys::KeyBytes> userKey =
-                store::ReadKeyQuiet(io, store::kUsersKey, userIds[i]);
-            std::optional<keys::KeyBytes> cookieKey =
-                store::ReadKeyQuiet(io, store::kCookiesKey, userIds[i]);
-            if (!userKey || !cookieKey) {
-                io.Error(Quoted(userIds[i]) + " has no certificate to export: no file for it.");
+            keys::KeyBytes userKey;
+            keys::KeyBytes cookieKey;
+            exchange::ExportResult readable =
+                exchange::ReadExportableKeys(io, userIds[i], userKey, cookieKey);
+            if (readable.status != exchange::ExportResult::Status::Exported) {
+                io.Error(NotExportedText(userIds[i], readable) + L" No file was written for it.");
                 complete = false;
                 continue;
             }
-            std::wstring path = folder + names[i];
+            std::wstring name = names[i];
             auto file = std::make_unique<exchange::ExclusiveFile>(
-                path, exchange::ExclusiveFile::Mode::CreateProtected);
-            if (!file->IsOpen()) {
-                return stop(path, "could not be created", *file);
+                folder + name, replace && present.count(Capitals(name)) != 0 ? Mode::CreateProtected
+                                                                             : Mode::CreateNew);
+            for (unsigned attempt = 2; !file->IsOpen() && file->Exists() && attempt <= kMaxAttempts;
+                 ++attempt) {
+                name = AlternativeName(names[i], attempt);
+                if (taken.count(Capitals(name)) == 0) {
+                    file =
+                        std::make_unique<exchange::ExclusiveFile>(folder + name, Mode::CreateNew);
+                }
             }
-            if (!exchange::WriteCertificateHead(*file, userIds[i], *userKey) ||
-                !exchange::WriteCookieKeyLine(*file, *cookieKey)) {
+            if (!file->IsOpen()) {
+                return stop(folder + name, "could not be created", *file);
+            }
+            if (name != names[i]) {
+                io.Error(QuotedPath(names[i]) + L" is a name of another file in " +
+                         QuotedPath(shownFolder) + L" (its short name, say): the certificate of " +
+                         QuotedId(userIds[i]) + L" was written to " + QuotedPath(name) + L".");
+            }
+            std::wstring path = folder + name;
+            if (!exchange::WriteCertificateHead(*file, userIds[i], userKey) ||
+                !exchange::WriteCookieKeyLine(*file, cookieKey)) {
                 return stop(path, "could not be written", *file);
             }
             batch.emplace_back(std::move(file), std::move(path));
@@ -741,8 +870,9 @@ int ExportAll(const Invocation& invocation, ConsoleIo& io) {
             ++written;
         }
     }
+    // The files written in full: a certificate without one is said above.
     io.Out(L"Exported " + std::to_wstring(written) + L" certificates to " +
-           QuotedPath(invocation.operands[0]) + L".\r\n");
+           QuotedPath(shownFolder) + L".\r\n");
     return complete ? kSucceeded : kFailed;
 }
 
@@ -754,7 +884,10 @@ int ExportAll(const Invocation& invocation, ConsoleIo& io) {
 const Command kCommands[] = {
     {"list", 0, 0, 0,
      "usage: wardkeepc list\r\n"
-     "Prints the user IDs of the store's certificates in the store's order, one per line.\r\n",
+     "Prints the user IDs of the store's certificates in the store's order, one per line.\r\n"
+     "A control character, or a character this computer's code page lacks, is shown as \\u\r\n"
+     "and its four hex digits (a carriage return: \\u000D). A certificate whose name the code\r\n"
+     "page lacks is listed so, but no command can name it.\r\n",
      List},
     {"new", 1, 1, kPasswordStdin | kYes,
      "usage: wardkeepc new USER [--password-stdin] [--yes]\r\n"
@@ -762,7 +895,10 @@ const Command kCommands[] = {
      "echo; with --password-stdin reads both, one per line, from standard "
      "input.\r\n" WARDKEEPC_PASSWORD_STDIN
      "If USER has a certificate, asks first: replacing it gives it a new CookieKey, and the\r\n"
-     "files encrypted under the old one can no longer be decrypted. --yes does not ask.\r\n",
+     "files encrypted under the old one can no longer be decrypted. --yes does not ask;\r\n"
+     "when standard input is not a console (or with --password-stdin) nobody can be asked,\r\n"
+     "and without --yes nothing is stored. A USER with a control character is refused.\r\n"
+     "Stores nothing if another program changed USER's certificate meanwhile.\r\n",
      New},
     {"passwd", 1, 1, kPasswordStdin,
      "usage: wardkeepc passwd USER [--password-stdin]\r\n"
@@ -772,18 +908,25 @@ const Command kCommands[] = {
      Passwd},
     {"delete", 1, 1, kYes,
      "usage: wardkeepc delete USER [--yes]\r\n"
-     "Deletes the certificate of USER after asking on the console; --yes does not ask.\r\n",
+     "Deletes the certificate of USER after asking on the console; --yes does not ask.\r\n"
+     "When standard input is not a console, deletes nothing without --yes. Deletes nothing\r\n"
+     "if another program changed the certificate after the question.\r\n",
      Delete},
     {"export", 1, 2, kAll | kYes,
-     "usage: wardkeepc export USER FILE\r\n"
+     "usage: wardkeepc export USER FILE [--yes]\r\n"
      "       wardkeepc export --all FOLDER [--yes]\r\n"
-     "Writes the certificate of USER to the certificate file FILE (replaced if it exists),\r\n"
-     "which only SYSTEM, the Administrators and its owner may open.\r\n"
+     "Writes the certificate of USER to the certificate file FILE, which only SYSTEM, the\r\n"
+     "Administrators and its owner may open. If FILE exists, asks before replacing it (--yes\r\n"
+     "does not ask; without a console on standard input it stays). A certificate that\r\n"
+     "cannot be exported whole leaves no file and an existing FILE as it was.\r\n"
      "With --all, writes every certificate of the store to a file of its own in FOLDER\r\n"
      "(made if missing), named after its user ID: characters a file name cannot hold, a\r\n"
      "\"%\", device names (CON, NUL...) and a last dot or space become %XX, user IDs that\r\n"
      "differ in letter case only get names apart, the empty user ID is %empty%.crt. Writes\r\n"
-     "nothing if FOLDER holds one of the names already, unless --yes replaces them.\r\n"
+     "nothing if FOLDER holds one of the names already, unless --yes replaces them. Every\r\n"
+     "other file is made new: where a name is taken by another file (by its 8.3 short name,\r\n"
+     "say), the certificate goes to NAME~2.crt, NAME~3.crt... A drive-relative FOLDER (D:x)\r\n"
+     "is made absolute. Says how many files it wrote; exit code 1 if a certificate got none.\r\n"
      "\"wardkeepc import FOLDER\\*.crt\" restores the certificates.\r\n",
      Export},
     {"import", 1, static_cast<std::size_t>(-1), kYes,
@@ -792,8 +935,10 @@ const Command kCommands[] = {
      "files whose names match. Every file is read first: if any would be refused, or two\r\n"
      "give one user ID different keys, nothing is stored. If the store holds a certificate\r\n"
      "of one of the user IDs with another CookieKey, asks once, naming them: the files\r\n"
-     "encrypted under them could no longer be decrypted. --yes does not ask. Says how many\r\n"
-     "certificates were new, replaced, or unchanged (the same keys were stored).\r\n",
+     "encrypted under them could no longer be decrypted. --yes does not ask; when standard\r\n"
+     "input is not a console, nothing is stored without it. Stores nothing if another\r\n"
+     "program changed one of the certificates meanwhile. Says how many certificates were\r\n"
+     "new, replaced, or unchanged (the same keys were stored).\r\n",
      Import},
     {"check", 1, 1, 0,
      "usage: wardkeepc check FILE\r\n"

@@ -41,7 +41,9 @@ bool WriteConsoleText(HANDLE console, std::wstring_view text) {
     return true;
 }
 
-// The console's own input and output, whatever the standard streams are redirected to.
+// The console's own output, whatever standard output is redirected to: where a question's prompt
+// goes. (Its input is never opened by name: a question is read from standard input, and only when
+// that is the console.)
 fw::UniqueFileHandle OpenConsole(const wchar_t* name) {
     return fw::UniqueFileHandle(::CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -218,18 +220,16 @@ Answer ConsoleIo::ReadInputLine(std::size_t maxBytes) {
 }
 
 bool ConsoleIo::HasConsole() const {
-    fw::UniqueFileHandle input = OpenConsole(L"CONIN$");
-    return input && IsConsole(input.Get());
+    return IsConsole(m_in);
 }
 
-Answer ConsoleIo::Ask(std::string_view prompt, bool secret, std::size_t maxBytes) {
-    fw::UniqueFileHandle input = OpenConsole(L"CONIN$");
+Answer ConsoleIo::Ask(std::wstring_view prompt, bool secret, std::size_t maxBytes) {
     fw::UniqueFileHandle output = OpenConsole(L"CONOUT$");
-    if (!input || !output || !IsConsole(input.Get())) {
+    if (!output || !HasConsole()) {
         return Answer();
     }
-    WriteConsoleText(output.Get(), fw::FromAnsi(prompt));
-    return ReadConsoleLineQuietly(input.Get(), output.Get(), secret, maxBytes);
+    WriteConsoleText(output.Get(), prompt);
+    return ReadConsoleLineQuietly(m_in, output.Get(), secret, maxBytes);
 }
 
 void ConsoleIo::OnException(const std::exception& e) noexcept {

@@ -50,10 +50,13 @@ class ConsoleIo final : public fw::IReporter {
     // ANSI code page; typed on a console, without echo, as characters.
     Answer ReadInputLine(std::size_t maxBytes);
 
-    // Whether a person can be asked: the process has a console to read from.
+    // Whether a person can be asked: standard input is a console. Redirected (a pipe, a file), it
+    // is not, even if the process has a console: an answer read from that console would come from
+    // nobody who sees the question, or never.
     bool HasConsole() const;
-    // Asks for a line on the console, showing `prompt` and, unless `secret`, what is typed.
-    Answer Ask(std::string_view prompt, bool secret, std::size_t maxBytes);
+    // Asks for a line on the standard input's console, showing `prompt` and, unless `secret`,
+    // what is typed. Ended at once when standard input is not a console.
+    Answer Ask(std::wstring_view prompt, bool secret, std::size_t maxBytes);
 
     // Whether a message or an exception was reported on the store's or the exchange's behalf.
     bool Reported() const { return m_reported; }

@@ -39,10 +39,8 @@ std::wstring QuotedPath(const std::wstring& path) {
     return L"\"" + path + L"\"";
 }
 
-ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
-                               const std::wstring& path) {
-    keys::KeyBytes userKey;
-    keys::KeyBytes cookieKey;
+ExportResult ReadExportableKeys(fw::IReporter& reporter, const std::string& userId,
+                                keys::KeyBytes& userKey, keys::KeyBytes& cookieKey) {
     const std::wstring shown = L"\"" + fw::FromAnsi(fw::ShownUserId(userId)) + L"\"";
     store::KeyRead read = store::ReadKey(reporter, store::kUsersKey, userId, userKey);
     if (read == store::KeyRead::Absent) {
@@ -54,6 +52,17 @@ ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userI
     read = store::ReadKey(reporter, store::kCookiesKey, userId, cookieKey);
     if (read != store::KeyRead::Read) {
         return {ExportResult::Status::NoCertificate, Unexportable(L"CookieKey", shown, read)};
+    }
+    return {};
+}
+
+ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
+                               const std::wstring& path) {
+    keys::KeyBytes userKey;
+    keys::KeyBytes cookieKey;
+    ExportResult read = ReadExportableKeys(reporter, userId, userKey, cookieKey);
+    if (read.status != ExportResult::Status::Exported) {
+        return read;
     }
     ExclusiveFile file(path, ExclusiveFile::Mode::CreateProtected);
     if (!file.IsOpen()) {

@@ -21,6 +21,11 @@ struct ExportResult {
     std::wstring failure;
 };
 
+// Reads the keys of `userId` as an export takes them: Exported when both were read (into
+// `userKey` and `cookieKey`), otherwise Gone or NoCertificate, as ExportCertificate returns them.
+ExportResult ReadExportableKeys(fw::IReporter& reporter, const std::string& userId,
+                                keys::KeyBytes& userKey, keys::KeyBytes& cookieKey);
+
 // Writes the certificate of `userId` to `path`. The store is read first: a certificate that
 // cannot be exported whole leaves no file, and an existing file stays as it was. The file is made
 // so that only SYSTEM, the Administrators and its owner may open it, and it takes the place of an

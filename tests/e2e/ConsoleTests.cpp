@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,10 @@ class ConsoleTest : public PrefixStoreTest {
     // With arguments that the ANSI code page cannot hold.
     Outcome RunWide(const std::vector<std::wstring>& args, const std::string& input = "") {
         return RunProcess(CommandLine(ConsoleProgramPath(), args), input, m_folder);
+    }
+    Outcome RunStarted(const std::vector<std::string>& args, const std::string& input,
+                       ProcessStart start) {
+        return RunProcess(CommandLine(ConsoleProgramPath(), args), input, m_folder, "", start);
     }
 
     static void ExpectKeys(const std::string& userId, const std::string& userKey,
@@ -132,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"OutputWithoutAName"}, {"reg", "a.crt", "-o"}, 2, "", "needs a file name"},
         // Started without a console, as by a service or a deployment agent.
         UsageCase{{"PasswordsWithoutConsole"}, {"new", "bob"}, 2, "", "--password-stdin"},
-        UsageCase{{"DeleteWithoutConsole"}, {"delete", "alice"}, 2, "", "--yes"},
+        UsageCase{{"DeleteWithoutConsole"}, {"delete", "alice"}, 1, "", "--yes"},
         UsageCase{{"DeleteWithoutCertificate"},
                   {"delete", "--yes", "bob"},
                   1,
@@ -259,7 +264,34 @@ void TypeInto(HANDLE input, const std::string& text) {
         ::WriteConsoleInputW(input, records.data(), static_cast<DWORD>(records.size()), &written));
 }
 
-ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::string& typed) {
+// What the attached console shows.
+std::string ScreenText() {
+    HANDLE output =
+        ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    std::string screen;
+    if (::GetConsoleScreenBufferInfo(output, &info)) {
+        std::string cells(static_cast<std::size_t>(info.dwSize.X) * info.dwSize.Y, ' ');
+        DWORD read = 0;
+        ::ReadConsoleOutputCharacterA(output, cells.data(), static_cast<DWORD>(cells.size()),
+                                      COORD{0, 0}, &read);
+        screen = cells.substr(0, read);
+    }
+    ::CloseHandle(output);
+    return screen;
+}
+
+// What the driver does while the program waits for an answer: once the console shows `shown`,
+// it runs `meanwhile` (another program at work) and then types `typed`.
+struct WhileAsked {
+    std::string shown;
+    std::function<void()> meanwhile;
+    std::string typed;
+};
+
+ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::string& typed,
+                              const WhileAsked* asked = nullptr) {
     std::wstring commandLine = CommandLine(ConsoleProgramPath(), args);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -285,24 +317,22 @@ ConsoleRun RunInItsOwnConsole(const std::vector<std::string>& args, const std::s
             ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         TypeInto(input, typed);
+        if (asked != nullptr) {
+            EXPECT_TRUE(WaitFor([&] {
+                return ScreenText().find(asked->shown) != std::string::npos;
+            })) << "\""
+                << asked->shown << "\" never shown:\n"
+                << ScreenText();
+            asked->meanwhile();
+            TypeInto(input, asked->typed);
+        }
         ::CloseHandle(input);
     }
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, kTimeoutMs))
         << testing::PrintToString(commandLine) << " still runs 20 s later";
     ::GetExitCodeProcess(process.hProcess, &run.exitCode);
     if (attached) {
-        HANDLE output =
-            ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        CONSOLE_SCREEN_BUFFER_INFO info = {};
-        if (::GetConsoleScreenBufferInfo(output, &info)) {
-            std::string cells(static_cast<std::size_t>(info.dwSize.X) * info.dwSize.Y, ' ');
-            DWORD read = 0;
-            ::ReadConsoleOutputCharacterA(output, cells.data(), static_cast<DWORD>(cells.size()),
-                                          COORD{0, 0}, &read);
-            run.screen = cells.substr(0, read);
-        }
-        ::CloseHandle(output);
+        run.screen = ScreenText();
         ::FreeConsole();
     }
     ::TerminateProcess(process.hProcess, 99);
@@ -491,18 +521,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ConsoleExportTest : public ConsoleTest, public testing::WithParamInterface<ExportCase> {};
 
+// The key limit of a certificate file; the console says precisely why a key cannot be exported.
+constexpr std::size_t kMaxKeyBytes = 127;
+
 // The window's export cases: the console writes the same files and fails the same way, but
-// leaves no file behind when there is no certificate to export.
+// leaves no file behind when there is no certificate to export. --yes answers the question before
+// a file is replaced.
 TEST_P(ConsoleExportTest, WritesTheFileTheWindowWould) {
     const ExportCase& c = GetParam();
     if (c.target == std::string("cancel")) {
         GTEST_SKIP() << "the console has no file dialog to cancel";
     }
-    if (c.userKey != nullptr) {
+    // A certificate that vanishes is gone before the console looks.
+    const bool vanished = c.target == std::string("vanish");
+    if (c.userKey != nullptr && !vanished) {
         SeedValue(kUsersKey, "alice", c.userKey);
     }
-    if (c.cookieKey != nullptr) {
+    if (c.cookieKey != nullptr && !vanished) {
         SeedValue(kCookiesKey, "alice", c.cookieKey);
+    }
+    if (c.existing != nullptr) {
+        WriteFileBytes(File("chosen.crt"), c.existing);
     }
     std::string target = c.target == std::string("no-folder") ? File("none\\x.crt")
                          : c.target == std::string("full")    ? "Z:\\dev\\full"
@@ -512,22 +551,23 @@ TEST_P(ConsoleExportTest, WritesTheFileTheWindowWould) {
         WriteFileBytes(target, "held");
         holder = ::CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     }
-    Outcome outcome = Run({"export", "alice", target});
+    Outcome outcome = Run({"export", "alice", target, "--yes"});
     if (holder != INVALID_HANDLE_VALUE) {
         ::CloseHandle(holder);
     }
     std::string file = FileOrAbsent(File("chosen.crt"));
+    EXPECT_EQ(c.file, file);
     if (c.message == nullptr) {
         EXPECT_EQ(0u, outcome.exitCode) << outcome.err;
-        EXPECT_EQ(c.file, file);
         return;
     }
     EXPECT_EQ(1u, outcome.exitCode);
-    EXPECT_EQ(c.message == kSelectUserId ? kAbsent : c.file, file);
-    std::string said = c.message == kSelectUserId
-                           ? "\"alice\" has no certificate to export."
-                           : "The certificate was not exported: \"" + target + "\" could not be " +
-                                 c.message + ". ";
+    std::string said =
+        c.message == kGone           ? "\"alice\" has no certificate to export."
+        : c.message != kSelectUserId ? "The certificate was not exported: \"" + target +
+                                           "\" could not be " + c.message + ". "
+        : c.cookieKey == nullptr ? "\"alice\" has no CookieKey"
+                                 : "longer than " + std::to_string(kMaxKeyBytes) + " bytes";
     EXPECT_NE(std::string::npos, outcome.err.find(said)) << outcome.err;
 }
 
@@ -580,7 +620,7 @@ TEST_F(ConsoleTest, NewAndImportAskBeforeReplacingAndYesAnswersForScripts) {
     SeedValue(kUsersKey, "alice", kOldKey);
     SeedValue(kCookiesKey, "alice", "cookie of alice");
     Outcome refused = Run({"new", "ALICE", "--password-stdin"}, "n\nn\n");
-    EXPECT_EQ(2u, refused.exitCode);
+    EXPECT_EQ(1u, refused.exitCode);
     EXPECT_NE(std::string::npos,
               refused.err.find("Nothing was stored for \"ALICE\". Confirm with --yes."))
         << refused.err;
@@ -595,7 +635,7 @@ TEST_F(ConsoleTest, NewAndImportAskBeforeReplacingAndYesAnswersForScripts) {
     WriteFileBytes(File("old.crt"), "User = alice\nUserKey = " + Hex(kOldKey, 16) +
                                         "\nCookieKey = " + Hex("cookie of alice", 16));
     Outcome declined = Run({"import", File("old.crt")});
-    EXPECT_EQ(2u, declined.exitCode);
+    EXPECT_EQ(1u, declined.exitCode);
     EXPECT_NE(std::string::npos, declined.err.find("Nothing was imported. Confirm with --yes."))
         << declined.err;
     EXPECT_TRUE(ReadValue(kCookiesKey, "alice", cookie));
@@ -780,8 +820,9 @@ TEST_F(JapaneseMachineRollOut, DoubleByteUserIdsComeBackThroughRegImport) {
     ASSERT_EQ(0u, imported.exitCode) << imported.err;
     ExpectStoreHoldsExactly(certificates);
 
-    // 0x81 0x7F is no character in code page 932: the importer would store another name.
-    WriteFileBytes(File("broken.crt"), "User = \x81\x7fz\nUserKey = 01\nCookieKey = 02");
+    // 0x81 0x39 is no character in code page 932 (0x39 is no second byte): the importer would store
+    // another name.
+    WriteFileBytes(File("broken.crt"), "User = \x81\x39z\nUserKey = 01\nCookieKey = 02");
     Outcome refused = Run({"reg", File("broken.crt")});
     EXPECT_EQ(1u, refused.exitCode);
     EXPECT_NE(std::string::npos, refused.err.find("holds a user ID that a .reg file cannot hold"))
@@ -925,7 +966,7 @@ TEST_F(ConsoleTest, AnImportOfManyFilesStoresAllOrNothing) {
     ::DeleteFileA(File("2.crt").c_str());
     Seed({{"amy", "old key", "old cookie"}, {"ben", "old key", "old cookie"}});
     Outcome asked = Run({"import", File("*.crt")});
-    EXPECT_EQ(2u, asked.exitCode);
+    EXPECT_EQ(1u, asked.exitCode);
     EXPECT_NE(std::string::npos,
               asked.err.find("Nothing was imported (it would replace the certificates of "
                              "\"amy\" and \"ben\"). Confirm with --yes."))
@@ -935,5 +976,318 @@ TEST_F(ConsoleTest, AnImportOfManyFilesStoresAllOrNothing) {
     EXPECT_EQ(0u, replaced.exitCode) << replaced.err;
     EXPECT_EQ(Lines({"Imported 2 certificates: 0 new, 2 replaced, 0 unchanged."}), replaced.out);
 }
+
+} // namespace
+
+namespace {
+
+// ---- Questions nobody can answer, names that cannot mislead, exports that cost no file -------
+
+const std::string kOldCertificateFile =
+    "User = alice\nUserKey = " + Hex("another key", 16) + "\nCookieKey = " + Hex("another", 16);
+
+struct UnaskedCase : NamedCase {
+    std::vector<std::string> args; // "<file>" stands for a certificate file of alice's
+    std::string input;
+    ProcessStart start;
+};
+
+class ConsoleUnaskedTest : public ConsoleTest, public testing::WithParamInterface<UnaskedCase> {};
+
+// A question is asked only on a console that standard input comes from. The program has a console
+// of its own here, which nobody types in: reading the answer there would wait for ever.
+TEST_P(ConsoleUnaskedTest, AQuestionWithoutAConsoleOnStandardInputIsAnsweredNo) {
+    const UnaskedCase& c = GetParam();
+    SeedValue(kUsersKey, "alice", kOldKey);
+    SeedValue(kCookiesKey, "alice", "cookie of alice");
+    WriteFileBytes(File("alice.crt"), kOldCertificateFile);
+    std::vector<std::string> args = c.args;
+    std::replace(args.begin(), args.end(), std::string("<file>"), File("alice.crt"));
+    ULONGLONG started = ::GetTickCount64();
+    Outcome outcome = RunStarted(args, c.input, c.start);
+    EXPECT_LT(::GetTickCount64() - started, kTimeoutMs / 2) << "the program waited";
+    EXPECT_EQ(1u, outcome.exitCode) << outcome.err;
+    EXPECT_NE(std::string::npos, outcome.err.find("Confirm with --yes.")) << outcome.err;
+    EXPECT_EQ("", outcome.out);
+    ExpectKeys("alice", kOldKey, "cookie of alice");
+    EXPECT_EQ((std::vector<std::string>{"alice"}), EnumeratedNames(kUsersKey));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Console, ConsoleUnaskedTest,
+    testing::Values(
+        UnaskedCase{
+            {"NewFromAFile"}, {"new", "alice", "--password-stdin"}, "n\nn\n", {true, false}},
+        UnaskedCase{{"NewFromAPipe"}, {"new", "alice", "--password-stdin"}, "n\nn\n", {true, true}},
+        UnaskedCase{{"ImportFromAFile"}, {"import", "<file>"}, "y\n", {true, false}},
+        UnaskedCase{{"ImportFromAPipe"}, {"import", "<file>"}, "y\n", {true, true}},
+        UnaskedCase{{"DeleteFromAFile"}, {"delete", "alice"}, "y\n", {true, false}},
+        UnaskedCase{{"DeleteFromAPipe"}, {"delete", "alice"}, "y\n", {true, true}}),
+    CaseName<UnaskedCase>);
+
+struct ExportOntoCase : NamedCase {
+    const char* cookieKey; // alice's Cookies value; nullptr: none; "" : no certificate at all
+    bool fileExists;
+    bool yes;
+    DWORD exitCode;
+    const char* err; // a part of standard error, or nullptr when it must be empty
+};
+
+class ConsoleExportOntoTest : public ConsoleTest,
+                              public testing::WithParamInterface<ExportOntoCase> {};
+
+// A file is replaced only when asked, and only by a whole certificate; a certificate that cannot
+// be exported leaves no file.
+TEST_P(ConsoleExportOntoTest, ReplacesAFileOnlyWhenAskedAndOnlyByAWholeCertificate) {
+    const ExportOntoCase& c = GetParam();
+    if (c.cookieKey == nullptr || *c.cookieKey != '\0') {
+        SeedValue(kUsersKey, "alice", k16Bytes);
+    }
+    if (c.cookieKey != nullptr && *c.cookieKey != '\0') {
+        SeedValue(kCookiesKey, "alice", c.cookieKey);
+    }
+    const std::string target = File("alice.crt");
+    const std::string before = "a file of someone else's";
+    if (c.fileExists) {
+        WriteFileBytes(target, before);
+    }
+    std::vector<std::string> args = {"export", "alice", target};
+    if (c.yes) {
+        args.push_back("--yes");
+    }
+    Outcome outcome = Run(args);
+    EXPECT_EQ(c.exitCode, outcome.exitCode) << outcome.err;
+    if (c.err == nullptr) {
+        EXPECT_EQ("", outcome.err);
+        EXPECT_EQ(kFullFile, FileBytes(target));
+        return;
+    }
+    EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
+    EXPECT_EQ(c.fileExists ? before : kAbsent, FileOrAbsent(target));
+    EXPECT_EQ("", outcome.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Console, ConsoleExportOntoTest,
+    testing::Values(
+        ExportOntoCase{{"ExistingFileWithoutYes"}, kCookie.c_str(), true, false, 1, "--yes"},
+        ExportOntoCase{{"ExistingFileWithYes"}, kCookie.c_str(), true, true, 0, nullptr},
+        ExportOntoCase{{"NoCookieKeyOntoAFile"}, nullptr, true, true, 1, "has no CookieKey"},
+        ExportOntoCase{{"NoCookieKeyOntoNoFile"}, nullptr, false, false, 1, "has no CookieKey"},
+        ExportOntoCase{
+            {"GoneOntoAFile"}, "", true, false, 1, "\"alice\" has no certificate to export."},
+        ExportOntoCase{
+            {"GoneOntoNoFile"}, "", false, true, 1, "\"alice\" has no certificate to export."}),
+    CaseName<ExportOntoCase>);
+
+// The names in `folder`, in capitals, with nothing else.
+std::vector<std::string> FileNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileA(search, &found)) {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names.push_back(found.cFileName);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        ::FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A certificate whose file name is the short (8.3) name of an unrelated file: opening that name
+// would open, and replace, the unrelated file. The export makes its files new, so it writes that
+// certificate under another name, and counts the files it wrote.
+TEST_F(ConsoleTest, ExportAllNeverOpensAFileByItsShortName) {
+    const std::string folder = File("backup");
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string unrelated = folder + "\\report-2026.crt";
+    WriteFileBytes(unrelated, "the quarterly report");
+    char shortPath[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetShortPathNameA(unrelated.c_str(), shortPath, MAX_PATH));
+    std::string shortName = std::string(shortPath).substr(std::string(shortPath).rfind('\\') + 1);
+    ASSERT_NE("report-2026.crt", shortName);
+    const std::string userId = shortName.substr(0, shortName.rfind('.'));
+    Seed(CertificatesOf({userId.c_str(), "plain"}));
+
+    Outcome exported = Run({"export", "--all", folder});
+    EXPECT_EQ(0u, exported.exitCode) << exported.err;
+    EXPECT_EQ(Lines({"Exported 2 certificates to \"" + folder + "\"."}), exported.out);
+    EXPECT_EQ("the quarterly report", FileBytes(unrelated));
+    const std::string other = userId + "~2.crt";
+    EXPECT_NE(std::string::npos, exported.err.find("was written to \"" + other + "\""))
+        << exported.err;
+    EXPECT_EQ((std::vector<std::string>{other, "plain.crt", "report-2026.crt"}),
+              FileNamesIn(folder));
+    EXPECT_NE(std::string::npos,
+              FileBytes(folder + "\\" + other).find("User = " + userId + "\r\n"));
+}
+
+struct ControlCase : NamedCase {
+    std::string userId;
+};
+
+class ConsoleControlCharacterTest : public ConsoleTest,
+                                    public testing::WithParamInterface<ControlCase> {};
+
+// A user ID with a control character would rewrite the lines that show it: new, import and check
+// refuse it, and a name the store holds already is listed escaped.
+TEST_P(ConsoleControlCharacterTest, IsRefusedAndShownEscaped) {
+    const std::string& userId = GetParam().userId;
+    Outcome created = RunWide({L"new", Widen(userId), L"--password-stdin"}, "pw\npw\n");
+    EXPECT_EQ(1u, created.exitCode);
+    EXPECT_NE(std::string::npos, created.err.find("holds a control character")) << created.err;
+    WriteFileBytes(File("x.crt"), "User = " + userId + "\nUserKey = 01\nCookieKey = 02\n");
+    for (const char* command : {"import", "check"}) {
+        Outcome refused = Run({command, File("x.crt")});
+        EXPECT_EQ(1u, refused.exitCode) << command;
+        EXPECT_NE(std::string::npos, refused.err.find("control character")) << refused.err;
+    }
+    EXPECT_TRUE(EnumeratedNames(kUsersKey).empty());
+
+    SeedValue(kUsersKey, userId, "key");
+    std::string shown = userId;
+    for (auto [raw, escaped] :
+         {std::pair{'\r', "\\u000D"}, {'\t', "\\u0009"}, {'\x7f', "\\u007F"}}) {
+        if (std::size_t at = shown.find(raw); at != std::string::npos) {
+            shown.replace(at, 1, escaped);
+        }
+    }
+    EXPECT_EQ(Lines({shown}), Run({"list"}).out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, ConsoleControlCharacterTest,
+                         testing::Values(ControlCase{{"CarriageReturn"}, "alice\rroot"},
+                                         ControlCase{{"Tab"}, "a\tb"},
+                                         ControlCase{{"Delete"}, "del\x7f"}),
+                         CaseName<ControlCase>);
+
+// Keys as long as a certificate file holds come back byte for byte through a backup.
+TEST_F(ConsoleTest, KeysOf127BytesSurviveABackupAndItsRestore) {
+    std::string userKey, cookieKey;
+    for (std::size_t i = 0; i < kMaxKeyBytes; ++i) {
+        userKey += static_cast<char>(1 + i);
+        cookieKey += static_cast<char>(255 - i);
+    }
+    WriteFileBytes(File("long.crt"), "User = long\nUserKey = " + Hex(userKey, kMaxKeyBytes) +
+                                         "\nCookieKey = " + Hex(cookieKey, kMaxKeyBytes));
+    ASSERT_EQ(0u, Run({"import", File("long.crt")}).exitCode);
+    ExpectKeys("long", userKey, cookieKey);
+    Outcome exported = Run({"export", "--all", File("backup")});
+    ASSERT_EQ(0u, exported.exitCode) << exported.err;
+    ASSERT_EQ(0u, Run({"delete", "long", "--yes"}).exitCode);
+    Outcome restored = Run({"import", File("backup\\*.crt")});
+    EXPECT_EQ(0u, restored.exitCode) << restored.err;
+    ExpectKeys("long", userKey, cookieKey);
+}
+
+// "D:backup" is relative to the current folder of drive D:, which the output then names.
+TEST_F(ConsoleTest, ExportAllNamesADriveRelativeFolderAbsolute) {
+    Seed(CertificatesOf({"alice"}));
+    char current[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, current);
+    std::string folder = File("");
+    folder.pop_back(); // its backslash
+    const std::string drive = folder.substr(0, 2);
+    // The program as found from the folder the driver started in.
+    char program[MAX_PATH] = {};
+    ::GetFullPathNameA(ConsoleProgramPath().c_str(), MAX_PATH, program, nullptr);
+    ASSERT_TRUE(::SetCurrentDirectoryA(folder.c_str()));
+    auto run = [&](const std::string& operand) {
+        return RunProcess(
+            CommandLine(program, std::vector<std::string>{"export", "--all", operand}), "",
+            Folder());
+    };
+    Outcome below = run(drive + "drive-relative");
+    Outcome itself = run(drive);
+    ::SetCurrentDirectoryA(current);
+    for (auto [outcome, named] :
+         {std::pair{&below, folder + "\\drive-relative"}, {&itself, folder}}) {
+        EXPECT_EQ(0u, outcome->exitCode) << outcome->err;
+        EXPECT_EQ(Lines({"Exported 1 certificates to \"" + named + "\"."}), outcome->out);
+        EXPECT_TRUE(Exists(named + "\\alice.crt")) << named;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A name the code page lacks, as another program may write it: listed escaped, never as a
+// look-alike of another name, and no file of export --all, as no command can address it.
+TEST_F(ConsoleTest, ANameTheCodePageLacksIsListedEscapedAndNotExported) {
+    Seed(CertificatesOf({"lukasz"}));
+    SeedValue(kUsersKey, std::wstring(L"\x0141ukasz"), Md5Key("user key"));
+    SeedValue(kCookiesKey, std::wstring(L"\x0141ukasz"), Md5Key("cookie"));
+    Outcome listed = Run({"list"});
+    EXPECT_EQ(0u, listed.exitCode) << listed.err;
+    EXPECT_EQ(Lines({"lukasz", "\\u0141ukasz"}), listed.out);
+    const std::string backup = File("backup");
+    Outcome exported = Run({"export", "--all", backup});
+    EXPECT_EQ(1u, exported.exitCode);
+    EXPECT_NE(std::string::npos, exported.err.find("\"\\u0141ukasz\"")) << exported.err;
+    EXPECT_EQ(Lines({"Exported 1 certificates to \"" + backup + "\"."}), exported.out);
+    EXPECT_EQ((std::vector<std::string>{"lukasz.crt"}), FileNamesIn(backup));
+}
+
+struct ChangedCase : NamedCase {
+    std::vector<std::string> args; // "<files>" stands for amy's and ben's certificate files
+    std::string typed;             // before the question
+    const char* question;
+    const char* said; // on the console after the answer
+};
+
+class ConsoleStoreChangedTest : public ConsoleTest,
+                                public testing::WithParamInterface<ChangedCase> {};
+
+// Another program changes ben's certificate while the question waits for its answer: the
+// command was decided on a store that is no longer there, and writes nothing.
+TEST_P(ConsoleStoreChangedTest, NothingIsWrittenOnAStoreTheQuestionDidNotShow) {
+    const ChangedCase& c = GetParam();
+    Seed({{"amy", "old key", "old cookie"}, {"ben", "old key", "old cookie"}});
+    std::vector<std::string> args;
+    for (const std::string& arg : c.args) {
+        if (arg != "<files>") {
+            args.push_back(arg);
+            continue;
+        }
+        for (const char* userId : {"amy", "ben"}) {
+            args.push_back(File(std::string(userId) + ".crt"));
+            WriteFileBytes(args.back(), std::string("User = ") + userId +
+                                            "\nUserKey = " + Hex("new key", 16) +
+                                            "\nCookieKey = " + Hex("new cookie", 16));
+        }
+    }
+    WhileAsked asked{c.question, [] { SeedValue(kCookiesKey, "ben", "changed cookie"); }, "y\r"};
+    ConsoleRun run = RunInItsOwnConsole(args, c.typed, &asked);
+    EXPECT_EQ(1u, run.exitCode) << run.screen;
+    EXPECT_NE(std::string::npos, run.screen.find(c.said)) << run.screen;
+    ExpectKeys("amy", "old key", "old cookie");
+    ExpectKeys("ben", "old key", "changed cookie");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Console, ConsoleStoreChangedTest,
+    testing::Values(
+        ChangedCase{{"New"},
+                    {"new", "ben"},
+                    "pw\rpw\r",
+                    "Replace the certificate of \"ben\"?",
+                    "another program changed the store"},
+        ChangedCase{{"Delete"},
+                    {"delete", "ben"},
+                    "",
+                    "Delete the certificate of \"ben\"?",
+                    "Another program changed the store after this command looked at the "
+                    "certificate of \"ben\". Nothing was deleted."},
+        ChangedCase{{"ImportOfMany"},
+                    {"import", "<files>"},
+                    "",
+                    "Replace the 2 certificates of \"amy\" and \"ben\"?",
+                    "Another program changed the store after this command looked at the "
+                    "certificates of \"amy\" and \"ben\". Nothing was imported."}),
+    CaseName<ChangedCase>);
 
 } // namespace

@@ -213,8 +213,7 @@ TempFolder::~TempFolder() {
 }
 
 Outcome RunProcess(const std::wstring& commandLine, const std::string& input,
-                   const TempFolder& folder, const std::string& outputPath) {
-    WriteFileBytes(folder.File("stdin"), input);
+                   const TempFolder& folder, const std::string& outputPath, ProcessStart start) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     auto open = [&](const std::string& path, bool write) {
         return ::CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
@@ -223,22 +222,41 @@ Outcome RunProcess(const std::wstring& commandLine, const std::string& input,
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = open(folder.File("stdin"), false);
+    HANDLE pipeInput = nullptr; // the driver's end
+    if (start.inputPipe) {
+        EXPECT_TRUE(::CreatePipe(&startup.hStdInput, &pipeInput, &inherit, 0));
+        ::SetHandleInformation(pipeInput, HANDLE_FLAG_INHERIT, 0);
+    } else {
+        WriteFileBytes(folder.File("stdin"), input);
+        startup.hStdInput = open(folder.File("stdin"), false);
+    }
     startup.hStdOutput = open(outputPath.empty() ? folder.File("stdout") : outputPath, true);
     startup.hStdError = open(folder.File("stderr"), true);
     PROCESS_INFORMATION process = {};
     std::wstring writable = commandLine;
-    bool started = ::CreateProcessW(nullptr, &writable[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
+    bool started = ::CreateProcessW(nullptr, &writable[0], nullptr, nullptr, TRUE,
+                                    start.ownConsole ? CREATE_NEW_CONSOLE : DETACHED_PROCESS,
                                     nullptr, nullptr, &startup, &process);
     for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
         ::CloseHandle(handle);
+    }
+    if (pipeInput != nullptr) {
+        DWORD written = 0;
+        EXPECT_TRUE(input.empty() ||
+                    ::WriteFile(pipeInput, input.data(), static_cast<DWORD>(input.size()), &written,
+                                nullptr));
+        ::CloseHandle(pipeInput);
     }
     Outcome outcome;
     EXPECT_TRUE(started) << "cannot start " << testing::PrintToString(commandLine) << ": error "
                          << ::GetLastError();
     if (started) {
-        EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.hProcess, kTimeoutMs))
-            << testing::PrintToString(commandLine) << " still runs 20 s later";
+        bool ended = ::WaitForSingleObject(process.hProcess, kTimeoutMs) == WAIT_OBJECT_0;
+        EXPECT_TRUE(ended) << testing::PrintToString(commandLine) << " still runs 20 s later";
+        if (!ended) {
+            ::TerminateProcess(process.hProcess, 99);
+            ::WaitForSingleObject(process.hProcess, kTimeoutMs);
+        }
         ::GetExitCodeProcess(process.hProcess, &outcome.exitCode);
         ::CloseHandle(process.hProcess);
         ::CloseHandle(process.hThread);

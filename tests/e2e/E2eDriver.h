@@ -115,10 +115,18 @@ class TempFolder {
     std::string m_path;
 };
 
+// How RunProcess starts the program: by default without a console, standard input a file.
+struct ProcessStart {
+    bool ownConsole = false; // with a console of its own beside its redirected streams
+    bool inputPipe = false;  // standard input a pipe, closed once `input` is in it
+};
+
 // Runs `program` with `args`, `input` on its standard input and its output streams caught in
-// files of `folder`; standard output goes to `outputPath` instead when one is given.
+// files of `folder`; standard output goes to `outputPath` instead when one is given. A program
+// still running after kTimeoutMs fails the test and is ended.
 Outcome RunProcess(const std::wstring& commandLine, const std::string& input,
-                   const TempFolder& folder, const std::string& outputPath = "");
+                   const TempFolder& folder, const std::string& outputPath = "",
+                   ProcessStart start = {});
 
 // wardkeepc.exe, next to wardkeep.exe.
 std::string ConsoleProgramPath();

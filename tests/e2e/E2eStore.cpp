@@ -33,19 +33,38 @@ void DeleteValue(const char* keyPath, const std::string& name) {
     });
 }
 
-void SeedValue(const char* keyPath, const std::string& name, const std::string& bytes, DWORD type) {
+namespace {
+
+// Sets a value of `keyPath` (created if missing) with `set`, which returns the registry's status.
+template <typename Set> void SeedWith(const char* keyPath, const std::string& shown, Set set) {
     WithPrefixMachineHive([&] {
         HKEY key = nullptr;
         LSTATUS status =
             ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                               KEY_ALL_ACCESS | kStoreView, nullptr, &key, nullptr);
         if (status == ERROR_SUCCESS) {
-            status = ::RegSetValueExA(key, name.c_str(), 0, type,
-                                      reinterpret_cast<const BYTE*>(bytes.data()),
-                                      static_cast<DWORD>(bytes.size()));
+            status = set(key);
             ::RegCloseKey(key);
         }
-        EXPECT_EQ(ERROR_SUCCESS, status) << "seeding " << keyPath << "\\" << name;
+        EXPECT_EQ(ERROR_SUCCESS, status) << "seeding " << keyPath << "\\" << shown;
+    });
+}
+
+} // namespace
+
+void SeedValue(const char* keyPath, const std::string& name, const std::string& bytes, DWORD type) {
+    SeedWith(keyPath, name, [&](HKEY key) {
+        return ::RegSetValueExA(key, name.c_str(), 0, type,
+                                reinterpret_cast<const BYTE*>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()));
+    });
+}
+
+void SeedValue(const char* keyPath, const std::wstring& name, const std::string& bytes) {
+    SeedWith(keyPath, "(a UTF-16 name)", [&](HKEY key) {
+        return ::RegSetValueExW(key, name.c_str(), 0, REG_BINARY,
+                                reinterpret_cast<const BYTE*>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()));
     });
 }
 

@@ -26,6 +26,8 @@ inline constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 void DeleteStore();
 void SeedValue(const char* keyPath, const std::string& name, const std::string& bytes,
                DWORD type = REG_BINARY);
+// A REG_BINARY value whose name the ANSI code page may lack.
+void SeedValue(const char* keyPath, const std::wstring& name, const std::string& bytes);
 // The value's bytes, or false when the key or the value is missing in that view.
 bool ReadValue(const char* keyPath, const std::string& name, std::string& bytes,
                REGSAM view = kStoreView);
