@@ -394,16 +394,22 @@ int Export(const Invocation& invocation, ConsoleIo& io) {
     keys::KeyBytes cookieKey;
     exchange::ExportResult result = exchange::ReadExportableKeys(io, userId, userKey, cookieKey);
     if (result.status == exchange::ExportResult::Status::Exported) {
-        // An existing file is replaced only when asked, as the window's save dialog asks.
+        // An existing file is replaced only when asked, as the window's save dialog asks; one
+        // that appears after the look is left alone. A name whose attributes cannot be read (a
+        // device, a folder closed to this user) counts as existing.
         DWORD attributes = ::GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_SUCCESS;
+        bool exists = attributes == INVALID_FILE_ATTRIBUTES
+                          ? error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND
+                          : (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        if (exists) {
             int answer = Confirm(invocation, io, QuotedPath(path) + L" exists. Replace it?",
                                  L"Nothing was exported.");
             if (answer != kSucceeded) {
                 return answer;
             }
         }
-        result = exchange::ExportCertificate(io, userId, path);
+        result = exchange::ExportCertificate(io, userId, path, exists);
     }
     if (result.status == exchange::ExportResult::Status::Exported) {
         io.Out(L"Exported the certificate of " + QuotedId(userId) + L" to " + QuotedPath(path) +

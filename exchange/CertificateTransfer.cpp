@@ -57,14 +57,15 @@ ExportResult ReadExportableKeys(fw::IReporter& reporter, const std::string& user
 }
 
 ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
-                               const std::wstring& path) {
+                               const std::wstring& path, bool replace) {
     keys::KeyBytes userKey;
     keys::KeyBytes cookieKey;
     ExportResult read = ReadExportableKeys(reporter, userId, userKey, cookieKey);
     if (read.status != ExportResult::Status::Exported) {
         return read;
     }
-    ExclusiveFile file(path, ExclusiveFile::Mode::CreateProtected);
+    ExclusiveFile file(path, replace ? ExclusiveFile::Mode::CreateProtected
+                                     : ExclusiveFile::Mode::CreateNew);
     if (!file.IsOpen()) {
         return Failed(file, path, "could not be created");
     }

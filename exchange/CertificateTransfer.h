@@ -29,10 +29,11 @@ ExportResult ReadExportableKeys(fw::IReporter& reporter, const std::string& user
 // Writes the certificate of `userId` to `path`. The store is read first: a certificate that
 // cannot be exported whole leaves no file, and an existing file stays as it was. The file is made
 // so that only SYSTEM, the Administrators and its owner may open it, and it takes the place of an
-// existing one only once it holds the whole certificate. Exceptions of the store are reported
-// through `reporter`.
+// existing one only once it holds the whole certificate; unless `replace`, a file that exists
+// (under any of its names) is left alone and the export fails. Exceptions of the store are
+// reported through `reporter`.
 ExportResult ExportCertificate(fw::IReporter& reporter, const std::string& userId,
-                               const std::wstring& path);
+                               const std::wstring& path, bool replace = true);
 
 // A certificate file read for import.
 struct ImportReading {

@@ -1070,7 +1070,12 @@ TEST_P(ConsoleExportOntoTest, ReplacesAFileOnlyWhenAskedAndOnlyByAWholeCertifica
 INSTANTIATE_TEST_SUITE_P(
     Console, ConsoleExportOntoTest,
     testing::Values(
-        ExportOntoCase{{"ExistingFileWithoutYes"}, kCookie.c_str(), true, false, 1, "--yes"},
+        ExportOntoCase{{"ExistingFileWithoutYes"},
+                       kCookie.c_str(),
+                       true,
+                       false,
+                       1,
+                       "Nothing was exported. Confirm with --yes."},
         ExportOntoCase{{"ExistingFileWithYes"}, kCookie.c_str(), true, true, 0, nullptr},
         ExportOntoCase{{"NoCookieKeyOntoAFile"}, nullptr, true, true, 1, "has no CookieKey"},
         ExportOntoCase{{"NoCookieKeyOntoNoFile"}, nullptr, false, false, 1, "has no CookieKey"},

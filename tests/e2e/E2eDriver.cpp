@@ -230,8 +230,11 @@ Outcome RunProcess(const std::wstring& commandLine, const std::string& input,
         WriteFileBytes(folder.File("stdin"), input);
         startup.hStdInput = open(folder.File("stdin"), false);
     }
-    startup.hStdOutput = open(outputPath.empty() ? folder.File("stdout") : outputPath, true);
+    const std::string outPath = outputPath.empty() ? folder.File("stdout") : outputPath;
+    startup.hStdOutput = open(outPath, true);
     startup.hStdError = open(folder.File("stderr"), true);
+    // A stream file still held by an earlier run would leave that run's output to be read.
+    EXPECT_NE(INVALID_HANDLE_VALUE, startup.hStdError) << "error " << ::GetLastError();
     PROCESS_INFORMATION process = {};
     std::wstring writable = commandLine;
     bool started = ::CreateProcessW(nullptr, &writable[0], nullptr, nullptr, TRUE,
@@ -260,6 +263,20 @@ Outcome RunProcess(const std::wstring& commandLine, const std::string& input,
         ::GetExitCodeProcess(process.hProcess, &outcome.exitCode);
         ::CloseHandle(process.hProcess);
         ::CloseHandle(process.hThread);
+    }
+    // The host of a console of its own inherits the streams too, and may end a little later.
+    for (const std::string& path : {outPath, folder.File("stderr")}) {
+        EXPECT_TRUE(WaitFor([&] {
+            HANDLE alone =
+                ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            bool closed =
+                alone != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION;
+            if (alone != INVALID_HANDLE_VALUE) {
+                ::CloseHandle(alone);
+            }
+            return closed;
+        })) << path
+            << " is still open";
     }
     outcome.out = FileBytes(folder.File("stdout"));
     outcome.err = FileBytes(folder.File("stderr"));
