@@ -156,6 +156,17 @@ TEST(Audit, EventIdsAndTypesAreTheDocumentedOnes) {
     }
 }
 
+// A certificate already stored under a name with a line break (by another tool) is deleted
+// exactly, and its event shows the break escaped: a name cannot forge a line of the log.
+TEST(Audit, ControlCharactersInANameAreEscapedInTheEvent) {
+    CWardkeepDlg dialog;
+    SetBinary(kUsersPath, "alice\r\nUser: admin", "\x01");
+    store::DeleteCertificate(dialog, "alice\r\nUser: admin");
+    EXPECT_FALSE(HasValue(kUsersPath, "alice\r\nUser: admin"));
+    ASSERT_EQ(1u, Events().events.size());
+    EXPECT_EQ(L"alice\\u000D\\u000AUser: admin", Events().events[0].strings[0]);
+}
+
 // A log that cannot be written neither blocks nor undoes the change; the dialog says so.
 TEST(Audit, AnEventThatCannotBeWrittenLeavesTheChangeAndIsTold) {
     CWardkeepDlg dialog;
