@@ -1,0 +1,201 @@
+// The console program's command line: the table of its commands, which is the one place a
+// command is listed (the overview that --help prints is made from it), and the parsing of the
+// options and arguments.
+#include "Shared.h"
+
+#include "framework/Text.h"
+
+namespace console {
+
+namespace {
+
+struct Command {
+    const char* name;
+    std::size_t minOperands;
+    std::size_t maxOperands;
+    unsigned allowedOptions;
+    const char* overview; // the command's lines in the program's overview
+    const char* help;     // what "wardkeepc COMMAND --help" prints
+    int (*run)(const Invocation&, ConsoleIo&);
+};
+
+// How --password-stdin reads, for the commands that take it.
+#define WARDKEEPC_PASSWORD_STDIN                                                                   \
+    "--password-stdin takes the lines as bytes in this computer's ANSI code page, as\r\n"          \
+    "the keys are derived from (typed at a console, it reads them without echo).\r\n"
+
+const Command kCommands[] = {
+    {"list", 0, 0, 0, "  list               print the user IDs in the store, one per line\r\n",
+     "usage: wardkeepc list\r\n"
+     "Prints the user IDs of the store's certificates in the store's order, one per line.\r\n"
+     "A control character, or a character this computer's code page lacks, is shown as \\u\r\n"
+     "and its four hex digits (a carriage return: \\u000D). A certificate whose name the code\r\n"
+     "page lacks is listed so, but no command can name it.\r\n",
+     List},
+    {"new", 1, 1, kPasswordStdin | kYes,
+     "  new USER           create the certificate of USER (asks before replacing one)\r\n",
+     "usage: wardkeepc new USER [--password-stdin] [--yes]\r\n"
+     "Creates the certificate of USER. Asks for the password twice on the console without\r\n"
+     "echo; with --password-stdin reads both, one per line, from standard "
+     "input.\r\n" WARDKEEPC_PASSWORD_STDIN
+     "If USER has a certificate, asks first: replacing it gives it a new CookieKey, and the\r\n"
+     "files encrypted under the old one can no longer be decrypted. --yes does not ask;\r\n"
+     "when standard input is not a console (or with --password-stdin) nobody can be asked,\r\n"
+     "and without --yes nothing is stored. A USER with a control character is refused.\r\n"
+     "Stores nothing if another program changed USER's certificate meanwhile.\r\n",
+     New},
+    {"passwd", 1, 1, kPasswordStdin,
+     "  passwd USER        change the password of USER's certificate\r\n",
+     "usage: wardkeepc passwd USER [--password-stdin]\r\n"
+     "Changes the password of USER's certificate. Asks for the old password and then the\r\n"
+     "new one twice on the console without echo; with --password-stdin reads the three,\r\n"
+     "one per line in that order, from standard input.\r\n" WARDKEEPC_PASSWORD_STDIN,
+     Passwd},
+    {"delete", 1, 1, kYes, "  delete USER        delete the certificate of USER\r\n",
+     "usage: wardkeepc delete USER [--yes]\r\n"
+     "Deletes the certificate of USER after asking on the console; --yes does not ask.\r\n"
+     "When standard input is not a console, deletes nothing without --yes. Deletes nothing\r\n"
+     "if another program changed the certificate after the question.\r\n",
+     Delete},
+    {"export", 1, 2, kAll | kYes,
+     "  export USER FILE   write the certificate of USER to a certificate file\r\n"
+     "  export --all DIR   write every certificate to a file of its own in DIR\r\n",
+     "usage: wardkeepc export USER FILE [--yes]\r\n"
+     "       wardkeepc export --all FOLDER [--yes]\r\n"
+     "Writes the certificate of USER to the certificate file FILE, which only SYSTEM, the\r\n"
+     "Administrators and its owner may open. If FILE exists, asks before replacing it (--yes\r\n"
+     "does not ask; without a console on standard input it stays). A certificate that\r\n"
+     "cannot be exported whole leaves no file and an existing FILE as it was.\r\n"
+     "With --all, writes every certificate of the store to a file of its own in FOLDER\r\n"
+     "(made if missing), named after its user ID: characters a file name cannot hold, a\r\n"
+     "\"%\", device names (CON, NUL...) and a last dot or space become %XX, user IDs that\r\n"
+     "differ in letter case only get names apart, the empty user ID is %empty%.crt. Writes\r\n"
+     "nothing if FOLDER holds one of the names already, unless --yes replaces them. Every\r\n"
+     "other file is made new: where a name is taken by another file (by its 8.3 short name,\r\n"
+     "say), the certificate goes to NAME~2.crt, NAME~3.crt... A drive-relative FOLDER (D:x)\r\n"
+     "is made absolute. Says how many files it wrote; exit code 1 if a certificate got none.\r\n"
+     "\"wardkeepc import FOLDER\\*.crt\" restores the certificates.\r\n",
+     Export},
+    {"import", 1, static_cast<std::size_t>(-1), kYes,
+     "  import FILE...     store the certificates of certificate files (asks before\r\n"
+     "                     replacing any with another CookieKey)\r\n",
+     "usage: wardkeepc import FILE... [--yes]\r\n"
+     "Stores the certificates of the certificate files. A FILE with * or ? stands for the\r\n"
+     "files whose names match. Every file is read first: if any would be refused, or two\r\n"
+     "give one user ID different keys, nothing is stored. If the store holds a certificate\r\n"
+     "of one of the user IDs with another CookieKey, asks once, naming them: the files\r\n"
+     "encrypted under them could no longer be decrypted. --yes does not ask; when standard\r\n"
+     "input is not a console, nothing is stored without it. Stores nothing if another\r\n"
+     "program changed one of the certificates meanwhile. Says how many certificates were\r\n"
+     "new, replaced, or unchanged (the same keys were stored).\r\n",
+     Import},
+    {"check", 1, 1, 0,
+     "  check FILE         say what an import of FILE would store, changing nothing\r\n",
+     "usage: wardkeepc check FILE\r\n"
+     "Says what an import of FILE would store (\"User ID:\", \"UserKey:\" and \"CookieKey:\"\r\n"
+     "lines), or why it would refuse it. Changes nothing.\r\n",
+     Check},
+    {"reg", 1, static_cast<std::size_t>(-1), kOutput,
+     "  reg FILE...        turn certificate files into one .reg file\r\n",
+     "usage: wardkeepc reg FILE... [-o OUT]\r\n"
+     "Turns certificate files into one .reg file, on standard output or into OUT, for\r\n"
+     "\"reg import OUT /reg:32\". A FILE with * or ? stands for the files whose names match,\r\n"
+     "in the order of their names. Refuses, and writes nothing, if any file would not be\r\n"
+     "imported or two files give one user ID different keys. The .reg file holds the keys:\r\n"
+     "OUT is made so that only SYSTEM, the Administrators and its owner may open it.\r\n",
+     Reg},
+};
+
+#undef WARDKEEPC_PASSWORD_STDIN
+
+// The overview that "wardkeepc --help" prints: the table's commands between a head and a foot.
+std::string Overview() {
+    std::string text = "usage: wardkeepc COMMAND [OPTIONS] [ARGUMENTS]\r\n"
+                       "\r\n"
+                       "Manages the certificates of this machine's store and certificate files "
+                       "(.crt).\r\n"
+                       "\r\n"
+                       "Commands:\r\n";
+    for (const Command& command : kCommands) {
+        text += command.overview;
+    }
+    return text +
+           "\r\n"
+           "Questions are asked only when standard input is a console; otherwise the answer is\r\n"
+           "no, and --yes answers yes. User IDs are shown with a control character, or one this\r\n"
+           "computer's code page lacks, as \\u and its four hex digits (a carriage return: "
+           "\\u000D).\r\n"
+           "\r\n"
+           "\"wardkeepc COMMAND --help\" describes a command. Exit codes: 0 success, 1 refused "
+           "or\r\n"
+           "failed (said on standard error), 2 usage error.\r\n";
+}
+
+bool IsHelp(const std::wstring& arg) {
+    return arg == L"--help" || arg == L"-h" || arg == L"/?";
+}
+
+} // namespace
+
+int UsageError(ConsoleIo& io, const std::wstring& problem, const std::string& command) {
+    io.Error(problem + L" See \"wardkeepc " + fw::FromAnsi(command.empty() ? "" : command + " ") +
+             L"--help\".");
+    return kUsageError;
+}
+
+int Run(const std::vector<std::wstring>& args, ConsoleIo& io) {
+    if (args.empty()) {
+        io.Error("No command given.");
+        io.Out(std::string_view(Overview()));
+        return kUsageError;
+    }
+    if (IsHelp(args[0]) || args[0] == L"help") {
+        io.Out(std::string_view(Overview()));
+        return kSucceeded;
+    }
+    const Command* command = nullptr;
+    for (const Command& candidate : kCommands) {
+        if (args[0] == fw::FromAnsi(candidate.name)) {
+            command = &candidate;
+        }
+    }
+    if (command == nullptr) {
+        return UsageError(io, L"Unknown command " + QuotedPath(args[0]) + L".", "");
+    }
+    Invocation invocation;
+    bool options = true;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        if (!options || arg.size() < 2 || arg[0] != L'-') {
+            invocation.operands.push_back(arg);
+        } else if (arg == L"--") {
+            options = false;
+        } else if (IsHelp(arg)) {
+            io.Out(std::string_view(command->help));
+            return kSucceeded;
+        } else if (arg == L"--password-stdin" && (command->allowedOptions & kPasswordStdin)) {
+            invocation.options |= kPasswordStdin;
+        } else if (arg == L"--yes" && (command->allowedOptions & kYes)) {
+            invocation.options |= kYes;
+        } else if (arg == L"--all" && (command->allowedOptions & kAll)) {
+            invocation.options |= kAll;
+        } else if ((arg == L"-o" || arg == L"--output") && (command->allowedOptions & kOutput)) {
+            if (++i == args.size()) {
+                return UsageError(io, QuotedPath(arg) + L" needs a file name.", command->name);
+            }
+            invocation.options |= kOutput;
+            invocation.output = args[i];
+        } else {
+            return UsageError(io, L"Unknown option " + QuotedPath(arg) + L".", command->name);
+        }
+    }
+    std::size_t count = invocation.operands.size();
+    if (count < command->minOperands || count > command->maxOperands) {
+        return UsageError(
+            io, count < command->minOperands ? L"Too few arguments." : L"Too many arguments.",
+            command->name);
+    }
+    return command->run(invocation, io);
+}
+
+} // namespace console

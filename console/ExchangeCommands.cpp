@@ -1,0 +1,146 @@
+// The commands that move certificates between the store and certificate files: export of one
+// certificate, import, check.
+#include "Shared.h"
+
+#include "framework/Text.h"
+#include "store/CertificateStore.h"
+#include "store/Certificates.h"
+
+namespace console {
+
+int Export(const Invocation& invocation, ConsoleIo& io) {
+    if ((invocation.options & kAll) != 0) {
+        return ExportAll(invocation, io);
+    }
+    if (invocation.operands.size() != 2) {
+        return UsageError(io, L"Too few arguments.", "export");
+    }
+    std::string userId;
+    if (!TakeUserId(invocation, 0, io, userId)) {
+        return kUsageError;
+    }
+    const std::wstring& path = invocation.operands[1];
+    if (RefuseUnlessElevated(io)) {
+        return kFailed;
+    }
+    // Read first: no question about a file for a certificate that cannot be exported.
+    keys::KeyBytes userKey;
+    keys::KeyBytes cookieKey;
+    exchange::ExportResult result = exchange::ReadExportableKeys(io, userId, userKey, cookieKey);
+    if (result.status == exchange::ExportResult::Status::Exported) {
+        // An existing file is replaced only when asked, as the window's save dialog asks; one
+        // that appears after the look is left alone. A name whose attributes cannot be read (a
+        // device, a folder closed to this user) counts as existing.
+        DWORD attributes = ::GetFileAttributesW(path.c_str());
+        DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_SUCCESS;
+        bool exists = attributes == INVALID_FILE_ATTRIBUTES
+                          ? error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND
+                          : (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        if (exists) {
+            int answer = Confirm(invocation, io, QuotedPath(path) + L" exists. Replace it?",
+                                 L"Nothing was exported.");
+            if (answer != kSucceeded) {
+                return answer;
+            }
+        }
+        result = exchange::ExportCertificate(io, userId, path, exists);
+    }
+    if (result.status == exchange::ExportResult::Status::Exported) {
+        io.Out(L"Exported the certificate of " + QuotedId(userId) + L" to " + QuotedPath(path) +
+               L".\r\n");
+        return kSucceeded;
+    }
+    io.Error(NotExportedText(userId, result));
+    return kFailed;
+}
+
+int Check(const Invocation& invocation, ConsoleIo& io) {
+    exchange::ImportReading reading;
+    if (!ReadStorable(invocation.operands[0], L"An import would store nothing.", io, reading)) {
+        return kFailed;
+    }
+    const exchange::CertificateFileContent& content = reading.content;
+    std::string said = "User ID: " + fw::ShownUserId(content.userId) +
+                       "\r\nUserKey: " + std::to_string(content.userKey.Size()) +
+                       " bytes\r\nCookieKey: " + std::to_string(content.cookieKey.Size()) +
+                       " bytes\r\n";
+    return Print(io, said) ? kSucceeded : kFailed;
+}
+
+int Import(const Invocation& invocation, ConsoleIo& io) {
+    if (RefuseUnlessElevated(io)) {
+        return kFailed;
+    }
+    // Every file is read and judged before anything is stored: a half-done import is worse than
+    // none.
+    const wchar_t* nothing = L"Nothing was imported.";
+    std::vector<std::wstring> paths;
+    std::vector<exchange::RegCertificate> certificates;
+    if (!OperandFiles(invocation, io, nothing, paths) ||
+        !ReadCertificates(paths, io, nothing, false, certificates)) {
+        return kFailed;
+    }
+    store::BulkSession session;
+    std::vector<std::string> userIds;
+    for (const exchange::RegCertificate& certificate : certificates) {
+        userIds.push_back(certificate.userId);
+    }
+    store::StoreSnapshot seen(io, userIds);
+    std::vector<std::string> replacing; // the user IDs whose CookieKey would be lost
+    for (const exchange::RegCertificate& certificate : certificates) {
+        if (store::ImportReplacesCookieKey(io, certificate.userId, certificate.cookieKey)) {
+            replacing.push_back(certificate.userId);
+        }
+    }
+    if (replacing.size() == 1) {
+        int answer =
+            Confirm(invocation, io, ReplaceQuestion(replacing[0]), L"Nothing was imported.");
+        if (answer != kSucceeded) {
+            return answer;
+        }
+    } else if (!replacing.empty()) {
+        std::wstring names = fw::FromAnsi(QuotedList(replacing));
+        int answer = Confirm(
+            invocation, io,
+            L"Replace the " + std::to_wstring(replacing.size()) + L" certificates of " + names +
+                L"? Files encrypted under them can no longer be decrypted once "
+                L"they are replaced.",
+            L"Nothing was imported (it would replace the certificates of " + names + L").");
+        if (answer != kSucceeded) {
+            return answer;
+        }
+    }
+    // One certificate is checked by the store as it is written. Many are checked once, before
+    // the first is written: each write changes what the snapshot saw, and a store that changed
+    // must get none of them.
+    const store::StoreSnapshot* check = certificates.size() == 1 ? &seen : nullptr;
+    if (check == nullptr && !seen.StillHolds(io)) {
+        io.Error(StoreChangedText(userIds, "Nothing was imported."));
+        return kFailed;
+    }
+    std::size_t counts[3] = {}; // by store::ImportOutcome
+    for (const exchange::RegCertificate& certificate : certificates) {
+        store::ImportOutcome outcome = store::ImportOutcome::New;
+        store::SaveResult result = store::SaveCertificate(
+            io, certificate.userId, certificate.userKey, certificate.cookieKey, &outcome, check);
+        if (result != store::SaveResult::Saved) {
+            std::size_t stored = counts[0] + counts[1] + counts[2];
+            io.Error(store::CertificateNotSavedText(certificate.userId, result) +
+                     (stored == 0 ? std::string()
+                                  : "\r\nThe " + std::to_string(stored) +
+                                        " certificates before it were stored."));
+            return kFailed;
+        }
+        ++counts[static_cast<int>(outcome)];
+    }
+    if (paths.size() == 1) {
+        io.Out(L"Imported the certificate of " + QuotedId(certificates[0].userId) + L".\r\n");
+    } else {
+        io.Out("Imported " + std::to_string(certificates.size()) + " certificates: " +
+               std::to_string(counts[0]) + " new, " + std::to_string(counts[1]) + " replaced, " +
+               std::to_string(counts[2]) + " unchanged.\r\n");
+    }
+    return kSucceeded;
+}
+
+} // namespace console
