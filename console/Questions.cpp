@@ -2,6 +2,7 @@
 
 #include "framework/Text.h"
 #include "keys/KeyBytes.h"
+#include "store/Certificates.h"
 
 namespace console {
 
@@ -60,8 +61,17 @@ int Confirm(const Invocation& invocation, ConsoleIo& io, const std::wstring& que
 }
 
 std::wstring ReplaceQuestion(const std::string& userId) {
-    return L"Replace the certificate of " + QuotedId(userId) +
-           L"? Files encrypted under it can no longer be decrypted once it is replaced.";
+    // The window's question, on one line.
+    std::wstring question = fw::FromAnsi(store::ReplaceQuestionText(userId));
+    std::wstring line;
+    for (wchar_t c : question) {
+        if (c != L'\n') {
+            line += c;
+        } else if (line.back() != L' ') {
+            line += L' ';
+        }
+    }
+    return line;
 }
 
 } // namespace console

@@ -6,7 +6,7 @@
 namespace console {
 
 std::string Quoted(const std::string& userId) {
-    return "\"" + fw::ShownUserId(userId) + "\"";
+    return fw::QuotedUserId(userId);
 }
 
 std::wstring QuotedId(const std::string& userId) {

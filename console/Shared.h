@@ -96,7 +96,7 @@ std::optional<std::vector<fw::Secret>> ReadPasswords(const Invocation& invocatio
 int Confirm(const Invocation& invocation, ConsoleIo& io, const std::wstring& question,
             const std::wstring& declined);
 
-// The console's question before a certificate with another CookieKey replaces it.
+// The question before a certificate with another CookieKey replaces it: the window's, on one line.
 std::wstring ReplaceQuestion(const std::string& userId);
 
 // ---- Files and folders (Files.cpp) ------------------------------------------------------------

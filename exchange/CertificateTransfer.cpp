@@ -41,7 +41,7 @@ std::wstring QuotedPath(const std::wstring& path) {
 
 ExportResult ReadExportableKeys(fw::IReporter& reporter, const std::string& userId,
                                 keys::KeyBytes& userKey, keys::KeyBytes& cookieKey) {
-    const std::wstring shown = L"\"" + fw::FromAnsi(fw::ShownUserId(userId)) + L"\"";
+    const std::wstring shown = fw::FromAnsi(fw::QuotedUserId(userId));
     store::KeyRead read = store::ReadKey(reporter, store::kUsersKey, userId, userKey);
     if (read == store::KeyRead::Absent) {
         return {ExportResult::Status::Gone, {}};

@@ -123,6 +123,10 @@ std::string ShownUserId(std::string_view ansi) {
     return shown;
 }
 
+std::string QuotedUserId(std::string_view ansi) {
+    return "\"" + ShownUserId(ansi) + "\"";
+}
+
 std::wstring ShownName(std::wstring_view name) {
     std::wstring shown;
     shown.reserve(name.size());

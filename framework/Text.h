@@ -30,6 +30,8 @@ bool IsAnsiText(std::string_view ansi);
 // return as "u000D" after the backslash), so that a name can neither rewrite a line on a console
 // nor forge one in a log. Other bytes stay as they are.
 std::string ShownUserId(std::string_view ansi);
+// A user ID in a message: ShownUserId in double quotes.
+std::string QuotedUserId(std::string_view ansi);
 // A value name as the registry holds it (UTF-16), shown the same way; a character that the ANSI
 // code page lacks is escaped too, so that a name is never shown as a look-alike of another.
 std::wstring ShownName(std::wstring_view name);

@@ -8,6 +8,7 @@
 // read them: on 64-bit Windows that is HKLM\SOFTWARE\WOW6432Node\Lockwell.
 #pragma once
 
+#include "exchange/CertificateFile.h"
 #include "framework/Reporter.h"
 #include "keys/KeyBytes.h"
 
@@ -24,8 +25,9 @@ using keys::KeyBytes;
 extern const char kUsersKey[];   // "Software\Lockwell\Users_lkw_20"
 extern const char kCookiesKey[]; // "Software\Lockwell\Cookies_lkw_20"
 
-// Longest user ID that the list and the delete command handle, in characters.
-constexpr int kMaxListedUserIdChars = 127;
+// Longest user ID that the list and the delete command handle, in characters: the one a
+// certificate file carries.
+constexpr int kMaxListedUserIdChars = static_cast<int>(exchange::kMaxUserIdChars);
 
 // While alive, the store's two keys stay open: many certificates read or written in a row then
 // need no walk of the registry path each (under Wine, most of a bulk import's time). Nested

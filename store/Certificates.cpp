@@ -67,8 +67,8 @@ bool ImportReplacesCookieKey(fw::IReporter& reporter, const std::string& userId,
 const char kReplaceQuestionCaption[] = "Replace Certificate";
 
 std::string ReplaceQuestionText(const std::string& userId) {
-    return "The store already holds a certificate \"" + fw::ShownUserId(userId) +
-           "\".\nReplacing it gives it a new CookieKey: files encrypted under the certificate "
+    return "The store already holds a certificate " + fw::QuotedUserId(userId) +
+           ".\nReplacing it gives it a new CookieKey: files encrypted under the certificate "
            "can no longer be decrypted once it is replaced.\n\nReplace it?";
 }
 
@@ -104,7 +104,7 @@ SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
 }
 
 std::string CertificateNotSavedText(const std::string& userId, SaveResult result) {
-    std::string text = "The certificate of \"" + fw::ShownUserId(userId) + "\" was not saved";
+    std::string text = "The certificate of " + fw::QuotedUserId(userId) + " was not saved";
     if (result == SaveResult::StoreChanged) {
         return text + ": another program changed the store after you were asked.\nNothing was "
                       "changed. Look at the store as it is now and try again.";
@@ -141,8 +141,8 @@ bool SaveNewPassword(fw::IReporter& reporter, const std::string& userId,
 }
 
 std::string PasswordNotSavedText(const std::string& userId) {
-    return "The new password of \"" + fw::ShownUserId(userId) +
-           "\" was not saved: the registry refused the new UserKey.\n"
+    return "The new password of " + fw::QuotedUserId(userId) +
+           " was not saved: the registry refused the new UserKey.\n"
            "The old password is still valid.";
 }
 

@@ -202,8 +202,8 @@ bool CWardkeepDlg::StillListed(const std::string& userId, const char* nothingDon
     if (store::ReadKey(*this, store::kUsersKey, userId, key) != store::KeyRead::Absent) {
         return true;
     }
-    std::string text = "The store holds no certificate \"" + fw::ShownUserId(userId) +
-                       "\" any more: another program may have deleted it.\n" + nothingDone;
+    std::string text = "The store holds no certificate " + fw::QuotedUserId(userId) +
+                       " any more: another program may have deleted it.\n" + nothingDone;
     fw::FrameworkMessageBox(text.c_str(), MB_OK | MB_ICONEXCLAMATION, m_hWnd);
     RefreshCertificateList();
     return false;

@@ -377,8 +377,9 @@ INSTANTIATE_TEST_SUITE_P(
                             "Tiger 7\rTiger 7\ry\r",
                             0,
                             {"Password: ", "Retype password: ",
-                             "Replace the certificate of \"alice\"? Files encrypted under it can "
-                             "no longer be decrypted once it is replaced. [y/N] y",
+                             "The store already holds a certificate \"alice\". Replacing it gives "
+                             "it a new CookieKey: files encrypted under the certificate can no "
+                             "longer be decrypted once it is replaced. Replace it? [y/N] y",
                              "Stored the certificate of \"alice\"."},
                             "Tiger",
                             Md5Key("aliceTiger 7Tiger 7")},
@@ -386,7 +387,7 @@ INSTANTIATE_TEST_SUITE_P(
                             {"new", "alice"},
                             "Tiger 7\rTiger 7\r\r",
                             1,
-                            {"Replace the certificate of \"alice\"?",
+                            {"The store already holds a certificate \"alice\".",
                              "Nothing was stored for \"alice\"."},
                             "Tiger",
                             Md5Key("aliceoldold")},
@@ -1279,7 +1280,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChangedCase{{"New"},
                     {"new", "ben"},
                     "pw\rpw\r",
-                    "Replace the certificate of \"ben\"?",
+                    "The store already holds a certificate \"ben\".",
                     "another program changed the store"},
         ChangedCase{{"Delete"},
                     {"delete", "ben"},
