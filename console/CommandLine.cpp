@@ -5,6 +5,8 @@
 
 #include "framework/Text.h"
 
+#include <version.h>
+
 namespace console {
 
 namespace {
@@ -25,7 +27,8 @@ struct Command {
     "the keys are derived from (typed at a console, it reads them without echo).\r\n"
 
 const Command kCommands[] = {
-    {"list", 0, 0, 0, "  list               print the user IDs in the store, one per line\r\n",
+    {"list", 0, 0, kFormat,
+     "  list               print the user IDs in the store, one per line\r\n",
      "usage: wardkeepc list\r\n"
      "Prints the user IDs of the store's certificates in the store's order, one per line.\r\n"
      "A control character, or a character this computer's code page lacks, is shown as \\u\r\n"
@@ -89,6 +92,12 @@ const Command kCommands[] = {
      "program changed one of the certificates meanwhile. Says how many certificates were\r\n"
      "new, replaced, or unchanged (the same keys were stored).\r\n",
      Import},
+    {"verify", 1, static_cast<std::size_t>(-1), kExact,
+     "  verify FILE...     check that the store holds the certificates of the files\r\n",
+     "usage: wardkeepc verify FILE... [--exact]\r\n"
+     "Checks that the store holds the certificates of the certificate files, with the same\r\n"
+     "keys. A FILE with * or ? stands for the files whose names match.\r\n",
+     Verify},
     {"check", 1, 1, 0,
      "  check FILE         say what an import of FILE would store, changing nothing\r\n",
      "usage: wardkeepc check FILE\r\n"
@@ -131,6 +140,33 @@ std::string Overview() {
            "failed (said on standard error), 2 usage error.\r\n";
 }
 
+// An option as typed, and what it sets.
+struct Flag {
+    const wchar_t* name;
+    unsigned option;
+    const wchar_t* value; // what the option's value is, if it takes one
+};
+
+const Flag kFlags[] = {
+    {L"--password-stdin", kPasswordStdin, nullptr},
+    {L"--yes", kYes, nullptr},
+    {L"--all", kAll, nullptr},
+    {L"--exact", kExact, nullptr},
+    {L"-o", kOutput, L"a file name"},
+    {L"--output", kOutput, L"a file name"},
+    {L"--format", kFormat, L"a format"},
+};
+
+// The option `arg` names, if the command takes it.
+const Flag* FindFlag(const std::wstring& arg, unsigned allowed) {
+    for (const Flag& flag : kFlags) {
+        if (arg == flag.name && (allowed & flag.option) != 0) {
+            return &flag;
+        }
+    }
+    return nullptr;
+}
+
 bool IsHelp(const std::wstring& arg) {
     return arg == L"--help" || arg == L"-h" || arg == L"/?";
 }
@@ -153,6 +189,10 @@ int Run(const std::vector<std::wstring>& args, ConsoleIo& io) {
         io.Out(std::string_view(Overview()));
         return kSucceeded;
     }
+    if (args[0] == L"--version") {
+        return Print(io, std::string_view("wardkeepc " WARDKEEP_VERSION_STRING "\r\n")) ? kSucceeded
+                                                                                        : kFailed;
+    }
     const Command* command = nullptr;
     for (const Command& candidate : kCommands) {
         if (args[0] == fw::FromAnsi(candidate.name)) {
@@ -173,18 +213,16 @@ int Run(const std::vector<std::wstring>& args, ConsoleIo& io) {
         } else if (IsHelp(arg)) {
             io.Out(std::string_view(command->help));
             return kSucceeded;
-        } else if (arg == L"--password-stdin" && (command->allowedOptions & kPasswordStdin)) {
-            invocation.options |= kPasswordStdin;
-        } else if (arg == L"--yes" && (command->allowedOptions & kYes)) {
-            invocation.options |= kYes;
-        } else if (arg == L"--all" && (command->allowedOptions & kAll)) {
-            invocation.options |= kAll;
-        } else if ((arg == L"-o" || arg == L"--output") && (command->allowedOptions & kOutput)) {
-            if (++i == args.size()) {
-                return UsageError(io, QuotedPath(arg) + L" needs a file name.", command->name);
+        } else if (const Flag* flag = FindFlag(arg, command->allowedOptions)) {
+            if (flag->value == nullptr) {
+                invocation.options |= flag->option;
+            } else if (++i == args.size()) {
+                return UsageError(io, QuotedPath(arg) + L" needs " + flag->value + L".",
+                                  command->name);
+            } else {
+                invocation.options |= flag->option;
+                (flag->option == kOutput ? invocation.output : invocation.format) = args[i];
             }
-            invocation.options |= kOutput;
-            invocation.output = args[i];
         } else {
             return UsageError(io, L"Unknown option " + QuotedPath(arg) + L".", command->name);
         }

@@ -17,13 +17,21 @@
 namespace console {
 
 // Options a command may take.
-enum Option : unsigned { kPasswordStdin = 1, kYes = 2, kOutput = 4, kAll = 8 };
+enum Option : unsigned {
+    kPasswordStdin = 1,
+    kYes = 2,
+    kOutput = 4,
+    kAll = 8,
+    kExact = 16,
+    kFormat = 32,
+};
 
 // The command line as typed: UTF-16, converted only where a user ID is meant.
 struct Invocation {
     std::vector<std::wstring> operands;
     unsigned options = 0;
     std::wstring output; // with kOutput
+    std::wstring format; // with kFormat
 };
 
 // ---- The commands (each in its own file) ------------------------------------------------------
@@ -35,6 +43,7 @@ int Delete(const Invocation& invocation, ConsoleIo& io);    //
 int Export(const Invocation& invocation, ConsoleIo& io);    // ExchangeCommands.cpp
 int Import(const Invocation& invocation, ConsoleIo& io);    //
 int Check(const Invocation& invocation, ConsoleIo& io);     //
+int Verify(const Invocation& invocation, ConsoleIo& io);    // VerifyCommand.cpp
 int ExportAll(const Invocation& invocation, ConsoleIo& io); // ExportAll.cpp
 int Reg(const Invocation& invocation, ConsoleIo& io);       // RegCommand.cpp
 

@@ -4,6 +4,7 @@ namespace fw {
 namespace {
 
 UniqueHKey KeptOnSuccess(LONG status, HKEY key) {
+    ::SetLastError(static_cast<DWORD>(status));
     return UniqueHKey(status == ERROR_SUCCESS ? key : nullptr);
 }
 

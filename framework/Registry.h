@@ -1,5 +1,5 @@
 // Opening registry keys into owners. Each returns the empty owner when the registry refuses,
-// whatever the call left in its output.
+// whatever the call left in its output, and leaves the registry's status as the last error.
 #pragma once
 
 #include "Handles.h"
