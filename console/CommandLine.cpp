@@ -28,12 +28,21 @@ struct Command {
 
 const Command kCommands[] = {
     {"list", 0, 0, kFormat,
-     "  list               print the user IDs in the store, one per line\r\n",
-     "usage: wardkeepc list\r\n"
+     "  list               print the user IDs in the store, one per line\r\n"
+     "  list --format F    print an inventory of the store (F: json or csv)\r\n",
+     "usage: wardkeepc list [--format json|csv]\r\n"
      "Prints the user IDs of the store's certificates in the store's order, one per line.\r\n"
      "A control character, or a character this computer's code page lacks, is shown as \\u\r\n"
      "and its four hex digits (a carriage return: \\u000D). A certificate whose name the code\r\n"
-     "page lacks is listed so, but no command can name it.\r\n",
+     "page lacks is listed so, but no command can name it.\r\n"
+     "With --format, prints an inventory of every value of both store keys, also those the\r\n"
+     "list leaves out, with its size and its problems, never a key byte: json, one document\r\n"
+     "{\"format\": 1, \"computer\": NAME, \"certificates\": [{\"userId\", \"userKeyBytes\",\r\n"
+     "\"cookieKeyBytes\" (null when absent), \"problems\"}...]} in ASCII; csv, RFC 4180 in "
+     "UTF-8\r\n"
+     "with a byte-order mark, the columns userId,userKeyBytes,cookieKeyBytes,problems.\r\n"
+     "Problems: no-cookie-key, no-user-key, not-binary, name-too-long (128 characters or\r\n"
+     "more), key-too-long (over 127 bytes), control-characters.\r\n",
      List},
     {"new", 1, 1, kPasswordStdin | kYes,
      "  new USER           create the certificate of USER (asks before replacing one)\r\n",

@@ -137,14 +137,7 @@ bool ConsoleIo::Write(HANDLE handle, std::wstring_view text) {
     }
     // A message: a character the code page lacks (in a file name) is shown as "?", not as a
     // look-alike.
-    int length = static_cast<int>(text.size());
-    int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
-                                      nullptr, nullptr);
-    std::string ansi(bytes > 0 ? static_cast<std::size_t>(bytes) : 0, '\0');
-    if (bytes > 0) {
-        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, &ansi[0], bytes,
-                              nullptr, nullptr);
-    }
+    std::string ansi = fw::MessageToAnsi(text);
     return WriteAll(handle, ansi.data(), ansi.size());
 }
 
@@ -153,6 +146,22 @@ bool ConsoleIo::Out(std::string_view text) {
         return WriteConsoleText(m_out, fw::FromAnsi(text));
     }
     return WriteAll(m_out, text.data(), text.size());
+}
+
+bool ConsoleIo::OutUtf8(std::string_view utf8) {
+    if (!IsConsole(m_out)) {
+        return WriteAll(m_out, utf8.data(), utf8.size());
+    }
+    if (utf8.substr(0, 3) == "\xEF\xBB\xBF") {
+        utf8.remove_prefix(3);
+    }
+    int length = static_cast<int>(utf8.size());
+    int chars = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    std::wstring text(chars > 0 ? static_cast<std::size_t>(chars) : 0, L'\0');
+    if (chars > 0) {
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &text[0], chars);
+    }
+    return WriteConsoleText(m_out, text);
 }
 
 bool ConsoleIo::Out(std::wstring_view text) {

@@ -41,6 +41,9 @@ class ConsoleIo final : public fw::IReporter {
     bool Out(std::string_view text);
     // Writes a message to standard output.
     bool Out(std::wstring_view text);
+    // Writes UTF-8 data to standard output: unchanged in a pipe or file; to a console window as
+    // its characters (without a byte-order mark at its start).
+    bool OutUtf8(std::string_view utf8);
     // Writes "wardkeepc: " and `text` with its line breaks turned into spaces, and a line end.
     void Error(std::wstring_view text);
     void Error(std::string_view text);

@@ -96,4 +96,12 @@ bool Print(ConsoleIo& io, std::wstring_view text) {
     return PrintText(io, text);
 }
 
+bool PrintUtf8(ConsoleIo& io, std::string_view utf8) {
+    if (io.OutUtf8(utf8)) {
+        return true;
+    }
+    io.Error("Standard output could not be written: " + fw::SystemErrorText(::GetLastError()));
+    return false;
+}
+
 } // namespace console

@@ -81,6 +81,8 @@ bool RefuseUnlessElevated(ConsoleIo& io);
 // Writes output that a script reads; false, said on standard error, when it did not all arrive.
 bool Print(ConsoleIo& io, std::string_view text);
 bool Print(ConsoleIo& io, std::wstring_view text);
+// The same for UTF-8 text, whatever the code page.
+bool PrintUtf8(ConsoleIo& io, std::string_view utf8);
 
 // ---- Questions (Questions.cpp) ----------------------------------------------------------------
 

@@ -21,13 +21,11 @@ template <class Resize> bool Convert(std::wstring_view text, Resize&& resize) {
         resize(0);
         return true;
     }
-    // A UTF-8 code page takes neither flag nor default character; every other code page says
-    // through `usedDefault` whether a character had no equivalent.
     const UINT codePage = ::GetACP();
-    const bool utf8 = codePage == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    const CodePageFlags accepted = NoBestFitFlags(codePage);
+    const DWORD flags = accepted.flags;
     BOOL usedDefault = FALSE;
-    BOOL* usedDefaultFlag = utf8 ? nullptr : &usedDefault;
+    BOOL* usedDefaultFlag = accepted.saysDefault ? &usedDefault : nullptr;
     int bytes = ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr,
                                       usedDefaultFlag);
     if (bytes <= 0 || usedDefault) {
@@ -48,6 +46,45 @@ template <class Resize> bool Convert(std::wstring_view text, Resize&& resize) {
 }
 
 } // namespace
+
+CodePageFlags NoBestFitFlags(UINT codePage) {
+    switch (codePage) {
+    case CP_UTF8:
+        return {WC_ERR_INVALID_CHARS, false};
+    case CP_UTF7:
+    case 42: // Symbol
+    case 50220:
+    case 50221:
+    case 50222:
+    case 50225:
+    case 50227:
+    case 50229:
+    case 54936: // GB18030
+        return {0, false};
+    default:
+        return codePage >= 57002 && codePage <= 57011 // ISCII
+                   ? CodePageFlags{0, false}
+                   : CodePageFlags{WC_NO_BEST_FIT_CHARS, true};
+    }
+}
+
+std::string MessageToAnsi(std::wstring_view text) {
+    int length = Length(text.size());
+    if (length <= 0) {
+        return std::string();
+    }
+    const UINT codePage = ::GetACP();
+    // Invalid UTF-16 (a lone surrogate in a file name) is no reason to lose a message.
+    const DWORD flags = NoBestFitFlags(codePage).flags & ~DWORD{WC_ERR_INVALID_CHARS};
+    int bytes =
+        ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string ansi(bytes > 0 ? static_cast<std::size_t>(bytes) : 0, '\0');
+    if (bytes > 0) {
+        ::WideCharToMultiByte(codePage, flags, text.data(), length, &ansi[0], bytes, nullptr,
+                              nullptr);
+    }
+    return ansi;
+}
 
 bool ToAnsi(std::wstring_view text, std::string& ansi) {
     bool exact = Convert(text, [&](std::size_t size) {

@@ -18,6 +18,21 @@ namespace fw {
 bool ToAnsi(std::wstring_view text, std::string& ansi);
 bool ToAnsi(std::wstring_view text, Secret& ansi);
 
+// What WideCharToMultiByte accepts for `codePage` to convert without best fit: UTF-8 takes only
+// WC_ERR_INVALID_CHARS and no default character, and some code pages (UTF-7, the ISO-2022 ones,
+// GB18030, ISCII, Symbol) take no flag at all; Windows refuses the others' flags for them with
+// ERROR_INVALID_FLAGS (Wine does not). `saysDefault`: whether it can report that a character had
+// no equivalent (otherwise a conversion is checked by converting back).
+struct CodePageFlags {
+    DWORD flags;
+    bool saysDefault;
+};
+CodePageFlags NoBestFitFlags(UINT codePage);
+
+// A message for a pipe or a file, in the ANSI code page: a character that the code page lacks is
+// "?", never a look-alike. Works in every code page, UTF-8 included.
+std::string MessageToAnsi(std::wstring_view text);
+
 // ANSI text as UTF-16, for showing it.
 std::wstring FromAnsi(std::string_view ansi);
 
