@@ -8,9 +8,10 @@
 #   scripts/bench-console.sh [N]
 #   scripts/bench-console.sh --bulk [N...]
 # --bulk times the commands that work on many certificates in one run instead, for each N
-# (default 1000 10000): seeds N certificates through one generated .reg file, then times
-# "export --all" into an empty folder and "import FOLDER\*.crt" into an empty store, and checks
-# that the store comes back exactly as it was.
+# (default 1000 10000): seeds N certificates through one generated .reg file, then times "list",
+# "list --format json", "export --all" into an empty folder, "verify --exact" of the files it
+# wrote and "import FOLDER\*.crt" into an empty store, and checks that the store comes back
+# exactly as it was.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bulk=()
@@ -87,8 +88,14 @@ if [ ${#bulk[@]} -gt 0 ]; then
         }' >"$dir/seed.reg"
         wine reg import "$wdir\\seed.reg" /reg:32 >/dev/null 2>&1
         seeded=$(store)
+        listed=$(seconds wardkeepc list)
+        inventoried=$(seconds wardkeepc list --format json)
+        [ "$(wardkeepc list --format json | grep -c '"userId"')" -eq "$n" ] || { echo "list --format json did not list $n certificates" >&2; exit 1; }
         exported=$(seconds wardkeepc export --all "$wdir\\all-$n")
         [ "$(find "$dir/all-$n" -name '*.crt' | wc -l)" -eq "$n" ] || { echo "export --all wrote no $n files" >&2; exit 1; }
+        verified=$(seconds wardkeepc verify --exact "$wdir\\all-$n\\*.crt")
+        printf '%6d certificates  list %6.2f s  list --format json %6.2f s  verify --exact %6.2f s\n' \
+            "$n" "$listed" "$inventoried" "$verified"
         empty_store
         imported=$(seconds wardkeepc import "$wdir\\all-$n\\*.crt")
         [ "$(store)" = "$seeded" ] || { echo "the store after the import differs from the seeded one" >&2; exit 1; }
