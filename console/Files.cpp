@@ -8,16 +8,8 @@
 
 namespace console {
 
-std::wstring Capitals(std::wstring text) {
-    if (!text.empty()) {
-        ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
-    }
-    return text;
-}
-
 wchar_t FoldForFileNames(wchar_t character) {
-    ::CharUpperBuffW(&character, 1);
-    return character;
+    return fw::Capitals(std::wstring(1, character))[0];
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include "exchange/CertificateTransfer.h"
 #include "exchange/RegFile.h"
 #include "framework/Secret.h"
+#include "framework/Text.h"
 
 #include <optional>
 #include <string>
@@ -112,8 +113,7 @@ std::wstring ReplaceQuestion(const std::string& userId);
 
 // ---- Files and folders (Files.cpp) ------------------------------------------------------------
 
-// `text` in capitals, as the file system compares names.
-std::wstring Capitals(std::wstring text);
+using fw::Capitals;
 // `character` folded as the file system compares names (as Capitals does).
 wchar_t FoldForFileNames(wchar_t character);
 

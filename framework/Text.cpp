@@ -68,6 +68,13 @@ CodePageFlags NoBestFitFlags(UINT codePage) {
     }
 }
 
+std::wstring Capitals(std::wstring text) {
+    if (!text.empty()) {
+        ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+    }
+    return text;
+}
+
 std::string MessageToAnsi(std::wstring_view text) {
     int length = Length(text.size());
     if (length <= 0) {

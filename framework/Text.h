@@ -33,6 +33,10 @@ CodePageFlags NoBestFitFlags(UINT codePage);
 // "?", never a look-alike. Works in every code page, UTF-8 included.
 std::string MessageToAnsi(std::wstring_view text);
 
+// `text` in capitals, as the registry compares value names and the file system file names: two
+// names that give the same capitals are one.
+std::wstring Capitals(std::wstring text);
+
 // ANSI text as UTF-16, for showing it.
 std::wstring FromAnsi(std::string_view ansi);
 

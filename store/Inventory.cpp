@@ -2,6 +2,7 @@
 
 #include "CertificateStore.h"
 #include "framework/Registry.h"
+#include "framework/Text.h"
 
 #include <map>
 
@@ -40,14 +41,6 @@ bool ReadValues(const char* keyPath, std::vector<NamedValue>& values) {
         }
         values.push_back({name.substr(0, nameLength), {type, bytes}});
     }
-}
-
-// A name folded as the registry compares value names.
-std::wstring Folded(std::wstring name) {
-    if (!name.empty()) {
-        ::CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
-    }
-    return name;
 }
 
 bool HasControlCharacters(const std::wstring& name) {
@@ -95,13 +88,13 @@ std::vector<InventoryEntry> TakeInventory(fw::IReporter& reporter, bool& complet
         read = ReadValues(kCookiesKey, cookies) && read;
         std::map<std::wstring, std::size_t> cookieOf; // folded name: index in `cookies`
         for (std::size_t i = 0; i < cookies.size(); ++i) {
-            cookieOf.emplace(Folded(cookies[i].name), i);
+            cookieOf.emplace(fw::Capitals(cookies[i].name), i);
         }
         std::vector<bool> paired(cookies.size(), false);
         entries.reserve(users.size());
         for (const NamedValue& user : users) {
             InventoryEntry entry{user.name, user.value, std::nullopt};
-            auto found = cookieOf.find(Folded(user.name));
+            auto found = cookieOf.find(fw::Capitals(user.name));
             if (found != cookieOf.end()) {
                 entry.cookieKey = cookies[found->second].value;
                 paired[found->second] = true;
