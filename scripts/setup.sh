@@ -18,6 +18,8 @@ need wine64 /usr/lib/wine/wine64
 need xvfb /usr/bin/xvfb-run
 need xauth /usr/bin/xauth
 need googletest /usr/src/googletest/CMakeLists.txt
+# A UTF-8 locale that gives Wine the UTF-8 ANSI code page, for a test (tests/e2e/utf8-codepage.sh).
+need locales /usr/share/i18n/locales/hi_IN
 need util-linux /usr/bin/flock
 need fp-utils /usr/bin/chmcmd
 # The installer (its stubs come with nsis-common).
