@@ -113,11 +113,14 @@ const Command kCommands[] = {
      "user ID different keys, a wildcard matching nothing, a prompt that is not elevated, a\r\n"
      "store that cannot be read), said on standard error, which is otherwise empty.\r\n",
      Verify},
-    {"check", 1, 1, 0,
-     "  check FILE         say what an import of FILE would store, changing nothing\r\n",
-     "usage: wardkeepc check FILE\r\n"
-     "Says what an import of FILE would store (\"User ID:\", \"UserKey:\" and \"CookieKey:\"\r\n"
-     "lines), or why it would refuse it. Changes nothing.\r\n",
+    {"check", 1, static_cast<std::size_t>(-1), 0,
+     "  check FILE...      say what an import of the files would store, changing nothing\r\n",
+     "usage: wardkeepc check FILE...\r\n"
+     "Says what an import of each FILE would store (\"User ID:\", \"UserKey:\" and\r\n"
+     "\"CookieKey:\" lines), or on standard error why it would refuse it, naming the file.\r\n"
+     "A FILE with * or ? stands for the files whose names match. For several files (or a\r\n"
+     "wildcard), a \"File:\" line with its name comes before each file's lines. Changes\r\n"
+     "nothing. Exit code 0 when every file would be imported, 1 when any would not.\r\n",
      Check},
     {"reg", 1, static_cast<std::size_t>(-1), kOutput,
      "  reg FILE...        turn certificate files into one .reg file\r\n",

@@ -1565,4 +1565,33 @@ TEST_F(ConsoleTest, VerifyFitsWhatADetectionScriptKeeps) {
     ExpectFitted(lines, outcome.out);
 }
 
+// check judges every file as an import would, and for several says which file each verdict is
+// about; the refused one on standard error, naming it.
+TEST_F(ConsoleTest, CheckOfSeveralFilesGivesOneVerdictPerFile) {
+    const std::vector<RolledOut> certificates = CertificatesOf({"alice", "bob"});
+    WriteCertificateFiles(Folder(), certificates);
+    WriteFileBytes(File("carol.crt"), "User = carol\n");
+    std::vector<std::string> said;
+    for (const RolledOut& certificate : certificates) {
+        said.insert(said.end(),
+                    {"File: " + File(certificate.userId + ".crt"), "User ID: " + certificate.userId,
+                     "UserKey: " + std::to_string(certificate.userKey.size()) + " bytes",
+                     "CookieKey: " + std::to_string(certificate.cookieKey.size()) + " bytes"});
+    }
+    Outcome refused = Run({"check", File("alice.crt"), File("carol.crt"), File("bob.crt")});
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_EQ(Lines(said), refused.out);
+    EXPECT_NE(std::string::npos,
+              refused.err.find("\"" + File("carol.crt") + "\" is not a certificate file"))
+        << refused.err;
+
+    ::DeleteFileA(File("carol.crt").c_str());
+    Outcome all = Run({"check", File("*.crt")});
+    EXPECT_EQ(0u, all.exitCode) << all.err;
+    EXPECT_EQ(Lines(said), all.out);
+    // A wildcard names its file even when it matches one.
+    said.resize(4);
+    EXPECT_EQ(Lines(said), Run({"check", File("a*.crt")}).out);
+}
+
 } // namespace
