@@ -102,16 +102,34 @@ const Command kCommands[] = {
      "new, replaced, or unchanged (the same keys were stored).\r\n",
      Import},
     {"verify", 1, static_cast<std::size_t>(-1), kExact,
-     "  verify FILE...     check that the store holds the certificates of the files\r\n",
+     "  verify FILE...     check that the store holds the certificates of certificate\r\n"
+     "                     files (exit code 0: all of them, 1: not all)\r\n",
      "usage: wardkeepc verify FILE... [--exact]\r\n"
-     "Checks that the store holds the certificates of the certificate files, with the same\r\n"
-     "keys. A FILE with * or ? stands for the files whose names match.\r\n",
+     "Checks that the store holds the certificates of the certificate files with the same\r\n"
+     "UserKey and CookieKey, for compliance scripts. Changes nothing. A FILE with * or ?\r\n"
+     "stands for the files whose names match. With --exact, a certificate in the store that\r\n"
+     "no file names (in any letter case) is a difference too.\r\n"
+     "Prints one line per certificate, the user ID in quotes and one of: ok, missing (no\r\n"
+     "UserKey), UserKey differs, CookieKey differs (or has none), keys differ (both), not\r\n"
+     "expected (--exact). Then one line:\r\n"
+     "  Verified N certificates: A ok, B missing, C UserKey differs, D CookieKey differs,\r\n"
+     "  E keys differ, F not expected.\r\n"
+     "Standard output stays within 2,048 characters: lines that do not fit are left out,\r\n"
+     "ok lines first, then the last ones, and \"Left out N lines: ...\" counts them the same\r\n"
+     "way before the last line.\r\n"
+     "Exit codes: 0 every certificate ok; 1 any other line; 2 nothing could be checked (a\r\n"
+     "usage error, a FILE that is missing or would not be imported, two files giving one\r\n"
+     "user ID different keys, a wildcard matching nothing, a prompt that is not elevated, a\r\n"
+     "store that cannot be read), said on standard error, which is otherwise empty.\r\n",
      Verify},
-    {"check", 1, 1, 0,
-     "  check FILE         say what an import of FILE would store, changing nothing\r\n",
-     "usage: wardkeepc check FILE\r\n"
-     "Says what an import of FILE would store (\"User ID:\", \"UserKey:\" and \"CookieKey:\"\r\n"
-     "lines), or why it would refuse it. Changes nothing.\r\n",
+    {"check", 1, static_cast<std::size_t>(-1), 0,
+     "  check FILE...      say what an import of the files would store, changing nothing\r\n",
+     "usage: wardkeepc check FILE...\r\n"
+     "Says what an import of each FILE would store (\"User ID:\", \"UserKey:\" and\r\n"
+     "\"CookieKey:\" lines), or on standard error why it would refuse it, naming the file.\r\n"
+     "A FILE with * or ? stands for the files whose names match. For several files (or a\r\n"
+     "wildcard), a \"File:\" line with its name comes before each file's lines. Changes\r\n"
+     "nothing. Exit code 0 when every file would be imported, 1 when any would not.\r\n",
      Check},
     {"reg", 1, static_cast<std::size_t>(-1), kOutput,
      "  reg FILE...        turn certificate files into one .reg file\r\n",

@@ -55,16 +55,31 @@ int Export(const Invocation& invocation, ConsoleIo& io) {
 }
 
 int Check(const Invocation& invocation, ConsoleIo& io) {
-    exchange::ImportReading reading;
-    if (!ReadStorable(invocation.operands[0], L"An import would store nothing.", io, reading)) {
+    // An import takes all the files or none: of several, one refused file and it stores nothing.
+    const wchar_t* nothing = L"An import would store nothing.";
+    std::vector<std::wstring> paths;
+    if (!OperandFiles(invocation, io, nothing, paths)) {
         return kFailed;
     }
-    const exchange::CertificateFileContent& content = reading.content;
-    std::string said = "User ID: " + fw::ShownUserId(content.userId) +
-                       "\r\nUserKey: " + std::to_string(content.userKey.Size()) +
-                       " bytes\r\nCookieKey: " + std::to_string(content.cookieKey.Size()) +
-                       " bytes\r\n";
-    return Print(io, said) ? kSucceeded : kFailed;
+    // Several files, or a wildcard: each verdict says which file it is about.
+    bool namesFiles = paths.size() > 1 || paths[0] != invocation.operands[0];
+    int outcome = kSucceeded;
+    for (const std::wstring& path : paths) {
+        exchange::ImportReading reading;
+        if (!ReadStorable(path, nothing, io, reading)) {
+            outcome = kFailed;
+            continue;
+        }
+        const exchange::CertificateFileContent& content = reading.content;
+        std::string said = "User ID: " + fw::ShownUserId(content.userId) +
+                           "\r\nUserKey: " + std::to_string(content.userKey.Size()) +
+                           " bytes\r\nCookieKey: " + std::to_string(content.cookieKey.Size()) +
+                           " bytes\r\n";
+        if ((namesFiles && !Print(io, L"File: " + path + L"\r\n")) || !Print(io, said)) {
+            return kFailed;
+        }
+    }
+    return outcome;
 }
 
 int Import(const Invocation& invocation, ConsoleIo& io) {

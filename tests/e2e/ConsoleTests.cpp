@@ -1297,3 +1297,278 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName<ChangedCase>);
 
 } // namespace
+
+namespace {
+
+// ---- What a compliance script checks -----------------------------------------------------------
+
+// The certificate file of `certificate`, as an export writes its lines.
+std::string CertificateText(const RolledOut& certificate) {
+    return "User = " + certificate.userId + "\nUserKey = " + Hex(certificate.userKey, 16) +
+           "\nCookieKey = " + Hex(certificate.cookieKey, 16);
+}
+
+// Writes the certificate files of `certificates`, "<userId>.crt" each, in `folder`.
+void WriteCertificateFiles(const TempFolder& folder, const std::vector<RolledOut>& certificates) {
+    for (const RolledOut& certificate : certificates) {
+        WriteFileBytes(folder.File(certificate.userId + ".crt"), CertificateText(certificate));
+    }
+}
+
+// What verify says of a certificate, in the summary's order.
+const char* const kVerdicts[] = {
+    "ok", "missing", "UserKey differs", "CookieKey differs", "keys differ", "not expected"};
+
+// "2 ok, 0 missing, ...": how many of `lines` end in each verdict.
+std::string VerdictCounts(const std::vector<std::string>& lines) {
+    std::string counts;
+    for (const char* verdict : kVerdicts) {
+        std::size_t count = std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.substr(line.rfind("\" ") + 2) == verdict;
+        });
+        counts += (counts.empty() ? "" : ", ") + std::to_string(count) + " " + verdict;
+    }
+    return counts;
+}
+
+// One value set (or with kAbsent, deleted) by another program.
+struct StoreChange {
+    const char* keyPath;
+    std::string name;
+    std::string bytes;
+};
+
+struct VerifyCase : NamedCase {
+    std::vector<StoreChange> changes; // to a store that holds the files of alice and bob
+    std::vector<std::string> args;    // after "verify"; names of files in the test's folder
+    DWORD exitCode;
+    std::vector<std::string> out; // the certificates' lines, before the summary
+    const char* err = "";         // a part of standard error, or "" when it must be empty
+};
+
+// Every value of both keys, "name=bytes".
+std::vector<std::string> StoreValues() {
+    std::vector<std::string> values;
+    for (const char* keyPath : {kUsersKey, kCookiesKey}) {
+        for (const std::string& name : EnumeratedNames(keyPath)) {
+            std::string bytes;
+            EXPECT_TRUE(ReadValue(keyPath, name, bytes));
+            values.push_back(name + "=" + bytes);
+        }
+    }
+    return values;
+}
+
+class ConsoleVerifyTest : public ConsoleTest, public testing::WithParamInterface<VerifyCase> {};
+
+TEST_P(ConsoleVerifyTest, SaysOfEachCertificateWhetherTheStoreHoldsIt) {
+    const VerifyCase& c = GetParam();
+    const std::vector<RolledOut> certificates = CertificatesOf({"alice", "bob"});
+    Seed(certificates);
+    WriteCertificateFiles(Folder(), certificates);
+    WriteFileBytes(File("notes.txt"), "User = carol\n");
+    for (const StoreChange& change : c.changes) {
+        if (change.bytes == kAbsent) {
+            DeleteValue(change.keyPath, change.name);
+        } else {
+            SeedValue(change.keyPath, change.name, change.bytes);
+        }
+    }
+    std::vector<std::string> args = {"verify"};
+    for (const std::string& arg : c.args) {
+        args.push_back(arg.rfind("--", 0) == 0 ? arg : File(arg));
+    }
+    const std::vector<std::string> before = StoreValues();
+    Outcome outcome = Run(args);
+    EXPECT_EQ(c.exitCode, outcome.exitCode) << outcome.err;
+    std::vector<std::string> out = c.out;
+    if (c.exitCode != 2) {
+        out.push_back("Verified " + std::to_string(out.size()) +
+                      (out.size() == 1 ? " certificate: " : " certificates: ") +
+                      VerdictCounts(out) + ".");
+    }
+    EXPECT_EQ(Lines(out), outcome.out);
+    if (*c.err == '\0') {
+        EXPECT_EQ("", outcome.err);
+    } else {
+        EXPECT_NE(std::string::npos, outcome.err.find(c.err)) << outcome.err;
+    }
+    EXPECT_EQ(before, StoreValues()) << "verify changed the store";
+}
+
+const std::string kAliceCookie = Md5Key("cookie alice");
+
+INSTANTIATE_TEST_SUITE_P(
+    Console, ConsoleVerifyTest,
+    testing::Values(
+        VerifyCase{{"AllOk"}, {}, {"*.crt"}, 0, {"\"alice\" ok", "\"bob\" ok"}},
+        // Without its UserKey a certificate is missing, whatever its Cookies value.
+        VerifyCase{{"OneMissing"},
+                   {{kUsersKey, "bob", kAbsent}},
+                   {"alice.crt", "bob.crt"},
+                   1,
+                   {"\"alice\" ok", "\"bob\" missing"}},
+        VerifyCase{{"UserKeyDiffers"},
+                   {{kUsersKey, "alice", "another key"}},
+                   {"*.crt"},
+                   1,
+                   {"\"alice\" UserKey differs", "\"bob\" ok"}},
+        VerifyCase{{"CookieKeyDiffers"},
+                   {{kCookiesKey, "bob", "another cookie"}},
+                   {"*.crt"},
+                   1,
+                   {"\"alice\" ok", "\"bob\" CookieKey differs"}},
+        // Keys compare up to their first zero byte, whatever follows it, as an import compares.
+        VerifyCase{{"CookieKeyAbsentAndABinaryZeroAfterTheKey"},
+                   {{kCookiesKey, "alice", kAbsent},
+                    {kUsersKey, "bob", Md5Key("user key bob") + std::string("\0junk", 5)}},
+                   {"*.crt"},
+                   1,
+                   {"\"alice\" CookieKey differs", "\"bob\" ok"}},
+        VerifyCase{{"BothKeysDiffer"},
+                   {{kUsersKey, "alice", "another key"}, {kCookiesKey, "alice", "another cookie"}},
+                   {"alice.crt"},
+                   1,
+                   {"\"alice\" keys differ"}},
+        VerifyCase{{"ExtraCertificateWithoutExact"},
+                   {{kUsersKey, "carol", "key"}, {kCookiesKey, "carol", "cookie"}},
+                   {"*.crt"},
+                   0,
+                   {"\"alice\" ok", "\"bob\" ok"}},
+        VerifyCase{{"ExtraCertificateWithExact"},
+                   {{kUsersKey, "carol", "key"}, {kCookiesKey, "carol", "cookie"}},
+                   {"--exact", "*.crt"},
+                   1,
+                   {"\"alice\" ok", "\"bob\" ok", "\"carol\" not expected"}},
+        // A CookieKey without its UserKey, which the window cannot list, and a name with a
+        // control character, shown escaped.
+        VerifyCase{
+            {"HalfCertificateAndControlCharacterWithExact"},
+            {{kCookiesKey, "dave", "cookie"}, {kUsersKey, "x\ty", "key"}},
+            {"*.crt", "--exact"},
+            1,
+            {"\"alice\" ok", "\"bob\" ok", "\"x\\u0009y\" not expected", "\"dave\" not expected"}},
+        // The registry takes names whatever their letter case: the file names ALICE.
+        VerifyCase{{"OtherLetterCase"},
+                   {{kUsersKey, "alice", kAbsent},
+                    {kCookiesKey, "alice", kAbsent},
+                    {kUsersKey, "ALICE", Md5Key("user key alice")},
+                    {kCookiesKey, "ALICE", kAliceCookie}},
+                   {"--exact", "alice.crt", "bob.crt"},
+                   0,
+                   {"\"alice\" ok", "\"bob\" ok"}},
+        VerifyCase{{"NotACertificateFile"},
+                   {},
+                   {"*.crt", "notes.txt"},
+                   2,
+                   {},
+                   "is not a certificate file"},
+        VerifyCase{{"WildcardMatchingNothing"}, {}, {"*.cer"}, 2, {}, "No file matches"},
+        VerifyCase{{"NoFile"}, {}, {"--exact"}, 2, {}, "Too few arguments."}),
+    CaseName<VerifyCase>);
+
+// Checks that `printed` is `all` (the lines of every certificate, in order, then the summary)
+// fitted into 2,048 characters: the differences kept before any ok line, the first of each kept,
+// and the line before the summary counting those left out.
+void ExpectFitted(const std::vector<std::string>& all, const std::string& printed) {
+    EXPECT_LE(printed.size(), 2048u);
+    std::vector<std::string> shown;
+    for (std::size_t at = 0, end; (end = printed.find("\r\n", at)) != std::string::npos;
+         at = end + 2) {
+        shown.push_back(printed.substr(at, end - at));
+    }
+    ASSERT_GE(shown.size(), 2u) << printed;
+    EXPECT_EQ(all.back(), shown.back());
+    const std::string leftOutLine = shown[shown.size() - 2];
+    shown.resize(shown.size() - 2);
+    auto isOk = [](const std::string& line) {
+        return line.size() > 3 && line.substr(line.size() - 3) == " ok";
+    };
+    std::size_t okShown = std::count_if(shown.begin(), shown.end(), isOk);
+    std::size_t othersShown = shown.size() - okShown;
+    std::vector<std::string> expected;
+    std::vector<std::string> leftOut;
+    std::size_t ok = 0, others = 0;
+    for (auto line = all.begin(); line + 1 != all.end(); ++line) {
+        bool kept = isOk(*line) ? ok++ < okShown : others++ < othersShown;
+        (kept ? expected : leftOut).push_back(*line);
+    }
+    EXPECT_EQ(expected, shown);
+    EXPECT_TRUE(okShown == 0 || othersShown == others) << "an ok line kept before a difference";
+    EXPECT_EQ("Left out " + std::to_string(leftOut.size()) + " lines: " + VerdictCounts(leftOut) +
+                  ".",
+              leftOutLine);
+    // No more left out than needed: the next line would not have fitted.
+    EXPECT_GT(printed.size() + leftOut.front().size() + 2, 2048u);
+}
+
+// A detection script keeps 2,048 characters of standard output: the differences are all in them,
+// and what was left out is counted.
+TEST_F(ConsoleTest, VerifyFitsWhatADetectionScriptKeeps) {
+    std::vector<RolledOut> certificates;
+    for (int i = 10; i < 70; ++i) {
+        std::string userId =
+            "user " + std::to_string(i) + " of the finance department " + std::string(60, 'x');
+        certificates.push_back({userId, Md5Key("user key " + userId), Md5Key("cookie " + userId)});
+    }
+    Seed(certificates);
+    WriteCertificateFiles(Folder(), certificates);
+    DeleteValue(kUsersKey, certificates[7].userId);
+    SeedValue(kUsersKey, certificates[23].userId, "another key");
+    SeedValue(kCookiesKey, certificates[59].userId, "another cookie");
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < certificates.size(); ++i) {
+        lines.push_back("\"" + certificates[i].userId + "\" " +
+                        (i == 7    ? "missing"
+                         : i == 23 ? "UserKey differs"
+                         : i == 59 ? "CookieKey differs"
+                                   : "ok"));
+    }
+    lines.push_back("Verified 60 certificates: " + VerdictCounts(lines) + ".");
+    Outcome outcome = Run({"verify", File("*.crt")});
+    EXPECT_EQ(1u, outcome.exitCode);
+    EXPECT_EQ("", outcome.err);
+    ExpectFitted(lines, outcome.out);
+
+    // Nothing ok: the last differences are left out.
+    DeleteStore();
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        lines[i] = "\"" + certificates[i].userId + "\" missing";
+    }
+    lines.back() = "Verified 60 certificates: " + VerdictCounts(lines) + ".";
+    outcome = Run({"verify", File("*.crt")});
+    EXPECT_EQ(1u, outcome.exitCode);
+    EXPECT_EQ("", outcome.err);
+    ExpectFitted(lines, outcome.out);
+}
+
+// check judges every file as an import would, and for several says which file each verdict is
+// about; the refused one on standard error, naming it.
+TEST_F(ConsoleTest, CheckOfSeveralFilesGivesOneVerdictPerFile) {
+    const std::vector<RolledOut> certificates = CertificatesOf({"alice", "bob"});
+    WriteCertificateFiles(Folder(), certificates);
+    WriteFileBytes(File("carol.crt"), "User = carol\n");
+    std::vector<std::string> said;
+    for (const RolledOut& certificate : certificates) {
+        said.insert(said.end(),
+                    {"File: " + File(certificate.userId + ".crt"), "User ID: " + certificate.userId,
+                     "UserKey: " + std::to_string(certificate.userKey.size()) + " bytes",
+                     "CookieKey: " + std::to_string(certificate.cookieKey.size()) + " bytes"});
+    }
+    Outcome refused = Run({"check", File("alice.crt"), File("carol.crt"), File("bob.crt")});
+    EXPECT_EQ(1u, refused.exitCode);
+    EXPECT_EQ(Lines(said), refused.out);
+    EXPECT_NE(std::string::npos,
+              refused.err.find("\"" + File("carol.crt") + "\" is not a certificate file"))
+        << refused.err;
+
+    ::DeleteFileA(File("carol.crt").c_str());
+    Outcome all = Run({"check", File("*.crt")});
+    EXPECT_EQ(0u, all.exitCode) << all.err;
+    EXPECT_EQ(Lines(said), all.out);
+    // A wildcard names its file even when it matches one.
+    said.resize(4);
+    EXPECT_EQ(Lines(said), Run({"check", File("a*.crt")}).out);
+}
+
+} // namespace
