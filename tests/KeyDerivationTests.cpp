@@ -1,6 +1,7 @@
 // The key derivations to the byte, with MD5 from the platform and the clock fixed by the seam.
 #include "support/TestSupport.h"
 
+#include "framework/Cng.h"
 #include "framework/Exceptions.h"
 #include "keys/KeyDerivation.h"
 
@@ -96,6 +97,48 @@ TEST(CookieKey, IsTheDigestOfTheUtcTimeRecordAtTheMomentOfDerivation) {
     EXPECT_EQ(first, keys::DeriveCookieKey());
     Timeline().now.wMilliseconds = 124;
     EXPECT_NE(first, keys::DeriveCookieKey());
+}
+
+} // namespace
+
+namespace {
+
+std::string HexOf(const std::vector<std::uint8_t>& bytes) {
+    return Hex(std::string(bytes.begin(), bytes.end()));
+}
+
+// The platform's other primitives, as a backup encrypts with them: the standards' own vectors.
+TEST(Cng, HashesAesAndRandomMatchTheirStandards) {
+    fw::CngHash sha256(BCRYPT_SHA256_ALGORITHM);
+    sha256.Update("a", 1);
+    sha256.Update("bc", 2); // in pieces, as the S2K feeds it
+    EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
+              HexOf(sha256.Finish()));
+    sha256.Update("abc", 3); // and again after a digest
+    EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
+              HexOf(sha256.Finish()));
+    fw::CngHash sha1(BCRYPT_SHA1_ALGORITHM);
+    sha1.Update("abc", 3);
+    EXPECT_EQ("a9993e364706816aba3e25717850c26c9cd0d89d", HexOf(sha1.Finish()));
+
+    std::uint8_t key[32];
+    for (int i = 0; i < 32; ++i) {
+        key[i] = static_cast<std::uint8_t>(i);
+    }
+    std::uint8_t blocks[32] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                               0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
+    std::copy(blocks, blocks + 16, blocks + 16);
+    fw::CngAes256(key).Encrypt(blocks, blocks, 2); // each block alone: ECB
+    const std::vector<std::uint8_t> cipher(blocks, blocks + 32);
+    EXPECT_EQ("8ea2b7ca516745bfeafc49904b496089"
+              "8ea2b7ca516745bfeafc49904b496089",
+              HexOf(cipher));
+
+    std::uint8_t first[16] = {}, second[16] = {};
+    fw::CngRandom(first, sizeof first);
+    fw::CngRandom(second, sizeof second);
+    EXPECT_NE(std::vector<std::uint8_t>(first, first + 16),
+              std::vector<std::uint8_t>(second, second + 16));
 }
 
 } // namespace
