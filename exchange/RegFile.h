@@ -59,4 +59,22 @@ bool IsRegValueName(std::string_view userId, LeadBytePredicate isLeadByte = null
 fw::Secret MakeRegFile(const std::vector<RegCertificate>& certificates,
                        LeadBytePredicate isLeadByte = nullptr);
 
+// A value of one of the store's keys, named exactly as the registry holds it (UTF-16).
+struct RegValue16 {
+    std::u16string name;
+    fw::Secret data; // the value's bytes, as stored
+};
+
+// Whether a value name can stand in a registry file: no CR or LF (either ends the line) and no
+// zero character.
+bool IsRegValueName16(std::u16string_view name);
+
+// The whole file for the store's two keys, as "reg export" writes one: UTF-16LE with a byte order
+// mark, every value of `users` under the Users key and of `cookies` under the Cookies key, in
+// their order, as "hex:" values. Unlike MakeRegFile's text, it holds any name the registry can
+// hold, whatever the importing machine's code page. Throws a framework exception for a name that
+// fails IsRegValueName16. The text holds the keys: it is wiped when given up.
+fw::Secret MakeUnicodeRegFile(const std::vector<RegValue16>& users,
+                              const std::vector<RegValue16>& cookies);
+
 } // namespace exchange

@@ -99,3 +99,46 @@ TEST(RegFile, SecondBytesOfDoubleByteCharactersAreNoEscapes) {
 }
 
 } // namespace
+
+namespace {
+
+// `text` (UTF-16 units) as UTF-16LE bytes after a byte order mark.
+std::string Utf16Le(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+exchange::RegValue16 Value(std::u16string name, std::string_view data) {
+    return {std::move(name), fw::Secret(data)};
+}
+
+// Any name the registry holds, as "reg export" writes it: a Greek letter, a quote and a
+// backslash escaped, the unnamed value as @, a key byte of every value.
+TEST(RegFile, UnicodeFileHoldsEveryNameExactly) {
+    std::vector<exchange::RegValue16> users;
+    users.push_back(Value(u"\u03b1lice", "\x01\xff"));
+    users.push_back(Value(u"a\\\"b", ""));
+    std::vector<exchange::RegValue16> cookies;
+    cookies.push_back(Value(u"", std::string(1, '\0') + "\x10"));
+    EXPECT_EQ(Utf16Le(u"Windows Registry Editor Version 5.00\r\n"
+                      u"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Users_lkw_20]\r\n"
+                      u"\"\u03b1lice\"=hex:01,ff\r\n"
+                      u"\"a\\\\\\\"b\"=hex:\r\n"
+                      u"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Cookies_lkw_20]\r\n"
+                      u"@=hex:00,10\r\n"
+                      u"\r\n"),
+              exchange::MakeUnicodeRegFile(users, cookies).Get());
+    for (const std::u16string& name :
+         {std::u16string(u"a\rb"), std::u16string(u"a\nb"), std::u16string(u"a\0b", 3)}) {
+        std::vector<exchange::RegValue16> refused;
+        refused.push_back(Value(name, "\x01"));
+        EXPECT_FALSE(exchange::IsRegValueName16(name));
+        EXPECT_THROW(exchange::MakeUnicodeRegFile(refused, {}), fw::CFrameworkException);
+    }
+}
+
+} // namespace
