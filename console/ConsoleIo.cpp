@@ -65,7 +65,7 @@ Answer Judged(fw::Secret line, bool tooLong, std::size_t maxBytes) {
 }
 
 // A line typed on console input `input`, as characters, converted to the ANSI code page.
-Answer ReadConsoleLine(HANDLE input, std::size_t maxBytes) {
+Answer ReadConsoleLine(HANDLE input, std::size_t maxBytes, Encoding encoding) {
     fw::WideSecret line;
     fw::WideSecret chunk;
     chunk.Resize(256);
@@ -99,7 +99,9 @@ Answer ReadConsoleLine(HANDLE input, std::size_t maxBytes) {
         line.Resize(line.Size() - 1);
     }
     fw::Secret ansi;
-    if (!tooLong && !fw::ToAnsi(line.Get(), ansi)) {
+    bool taken =
+        encoding == Encoding::Utf8 ? fw::ToUtf8(line.Get(), ansi) : fw::ToAnsi(line.Get(), ansi);
+    if (!tooLong && !taken) {
         Answer answer;
         answer.status = Answer::Status::NotInCodePage;
         return answer;
@@ -109,13 +111,14 @@ Answer ReadConsoleLine(HANDLE input, std::size_t maxBytes) {
 
 // Reads a line from console input `input` without echo, if `secret`, and ends the line on the
 // console, since the Enter is not echoed either.
-Answer ReadConsoleLineQuietly(HANDLE input, HANDLE output, bool secret, std::size_t maxBytes) {
+Answer ReadConsoleLineQuietly(HANDLE input, HANDLE output, bool secret, std::size_t maxBytes,
+                              Encoding encoding) {
     DWORD mode = 0;
     ::GetConsoleMode(input, &mode);
     if (secret) {
         ::SetConsoleMode(input, (mode & ~DWORD{ENABLE_ECHO_INPUT}) | ENABLE_LINE_INPUT);
     }
-    Answer answer = ReadConsoleLine(input, maxBytes);
+    Answer answer = ReadConsoleLine(input, maxBytes, encoding);
     if (secret) {
         ::SetConsoleMode(input, mode);
         WriteConsoleText(output, L"\r\n");
@@ -220,25 +223,26 @@ Answer ConsoleIo::ReadByteLine(std::size_t maxBytes) {
     return Judged(std::move(line), tooLong, maxBytes);
 }
 
-Answer ConsoleIo::ReadInputLine(std::size_t maxBytes) {
+Answer ConsoleIo::ReadInputLine(std::size_t maxBytes, Encoding encoding) {
     if (!IsConsole(m_in)) {
         return ReadByteLine(maxBytes);
     }
     fw::UniqueFileHandle output = OpenConsole(L"CONOUT$");
-    return ReadConsoleLineQuietly(m_in, output.Get(), true, maxBytes);
+    return ReadConsoleLineQuietly(m_in, output.Get(), true, maxBytes, encoding);
 }
 
 bool ConsoleIo::HasConsole() const {
     return IsConsole(m_in);
 }
 
-Answer ConsoleIo::Ask(std::wstring_view prompt, bool secret, std::size_t maxBytes) {
+Answer ConsoleIo::Ask(std::wstring_view prompt, bool secret, std::size_t maxBytes,
+                      Encoding encoding) {
     fw::UniqueFileHandle output = OpenConsole(L"CONOUT$");
     if (!output || !HasConsole()) {
         return Answer();
     }
     WriteConsoleText(output.Get(), prompt);
-    return ReadConsoleLineQuietly(m_in, output.Get(), secret, maxBytes);
+    return ReadConsoleLineQuietly(m_in, output.Get(), secret, maxBytes, encoding);
 }
 
 void ConsoleIo::OnException(const std::exception& e) noexcept {

@@ -17,6 +17,10 @@
 
 namespace console {
 
+// How a line typed on the console becomes bytes: in the ANSI code page (user IDs, passwords: the
+// keys are derived in it), or in UTF-8 (a backup's passphrase, as gpg takes it).
+enum class Encoding { Ansi, Utf8 };
+
 // A line read from standard input or typed on the console.
 struct Answer {
     enum class Status {
@@ -51,7 +55,9 @@ class ConsoleIo final : public fw::IReporter {
     // The next line of standard input, at most `maxBytes` bytes without its LF or CR LF; a last
     // line without a line end counts. From a pipe or a file the line is taken as bytes of the
     // ANSI code page; typed on a console, without echo, as characters.
-    Answer ReadInputLine(std::size_t maxBytes);
+    // `encoding` says how a line typed on the console is taken; from a pipe or a file the bytes are
+    // taken as they are.
+    Answer ReadInputLine(std::size_t maxBytes, Encoding encoding = Encoding::Ansi);
 
     // Whether a person can be asked: standard input is a console. Redirected (a pipe, a file), it
     // is not, even if the process has a console: an answer read from that console would come from
@@ -59,7 +65,8 @@ class ConsoleIo final : public fw::IReporter {
     bool HasConsole() const;
     // Asks for a line on the standard input's console, showing `prompt` and, unless `secret`,
     // what is typed. Ended at once when standard input is not a console.
-    Answer Ask(std::wstring_view prompt, bool secret, std::size_t maxBytes);
+    Answer Ask(std::wstring_view prompt, bool secret, std::size_t maxBytes,
+               Encoding encoding = Encoding::Ansi);
 
     // Whether a message or an exception was reported on the store's or the exchange's behalf.
     bool Reported() const { return m_reported; }

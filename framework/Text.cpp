@@ -104,6 +104,29 @@ bool ToAnsi(std::wstring_view text, std::string& ansi) {
     return exact;
 }
 
+bool ToUtf8(std::wstring_view text, Secret& utf8) {
+    utf8.Clear();
+    int length = Length(text.size());
+    if (length < 0 || text.find(L'\0') != std::wstring_view::npos) {
+        return false;
+    }
+    if (length == 0) {
+        return true;
+    }
+    int bytes = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), length, nullptr,
+                                      0, nullptr, nullptr);
+    if (bytes <= 0) {
+        return false;
+    }
+    utf8.Resize(static_cast<std::size_t>(bytes));
+    if (::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), length, utf8.Buffer(),
+                              bytes, nullptr, nullptr) != bytes) {
+        utf8.Clear();
+        return false;
+    }
+    return true;
+}
+
 bool ToAnsi(std::wstring_view text, Secret& ansi) {
     bool exact = Convert(text, [&](std::size_t size) {
         ansi.Clear();

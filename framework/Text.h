@@ -37,6 +37,10 @@ std::string MessageToAnsi(std::wstring_view text);
 // names that give the same capitals are one.
 std::wstring Capitals(std::wstring text);
 
+// `text` in UTF-8; false, leaving `utf8` empty, for a surrogate without its partner or a zero
+// character.
+bool ToUtf8(std::wstring_view text, Secret& utf8);
+
 // ANSI text as UTF-16, for showing it.
 std::wstring FromAnsi(std::string_view ansi);
 

@@ -28,6 +28,7 @@ const EventRow kEvents[] = {
     {AuditEvent::CertificateImportReplaced, WK_EVENT_CERTIFICATE_IMPORT_REPLACED,
      EVENTLOG_INFORMATION_TYPE},
     {AuditEvent::WrongOldPassword, WK_EVENT_WRONG_OLD_PASSWORD, EVENTLOG_WARNING_TYPE},
+    {AuditEvent::BackupMade, WK_EVENT_BACKUP_MADE, EVENTLOG_INFORMATION_TYPE},
 };
 
 const EventRow& RowOf(AuditEvent event) {
@@ -105,29 +106,61 @@ void SetAuditProgramKind(const wchar_t* kind) {
     Program() += std::wstring(L" (") + kind + L")";
 }
 
-void Audit(fw::IReporter& reporter, AuditEvent event, const std::string& userId) noexcept {
-    const EventRow& row = RowOf(event);
+namespace {
+
+// Tells the reporter that an event was lost for want of memory.
+void OutOfMemory(fw::IReporter& reporter) noexcept {
     try {
-        std::wstring user = fw::FromAnsi(fw::ShownUserId(userId));
+        reporter.OnAuditNotWritten(L"A change to the store was made, but the Application "
+                                   L"event log could not record it: out of memory.");
+    } catch (...) {
+        // Nothing left to tell it with; the change stands.
+    }
+}
+
+// Writes the event of `row` with `subject` as %1 (what it is about), the account as %2, the
+// program as %3 and `detail`, if any, as %4; `what` names the change when it cannot be written.
+void Report(fw::IReporter& reporter, const EventRow& row, const std::wstring& subject,
+            const std::wstring& detail, const std::wstring& what) noexcept {
+    try {
         const Account& account = ProcessAccount();
-        const wchar_t* strings[] = {user.c_str(), account.name.c_str(), Program().c_str()};
+        const wchar_t* strings[] = {subject.c_str(), account.name.c_str(), Program().c_str(),
+                                    detail.c_str()};
         PSID sid = account.sid.empty() ? nullptr : const_cast<BYTE*>(account.sid.data());
-        DWORD error = fw::CurrentSeams().reportEvent(row.type, row.id, sid, 3, strings);
+        DWORD error =
+            fw::CurrentSeams().reportEvent(row.type, row.id, sid, detail.empty() ? 3 : 4, strings);
         if (error == ERROR_SUCCESS) {
             return;
         }
-        reporter.OnAuditNotWritten(L"The change to the certificate of \"" + user +
-                                   L"\" was made, but the Application event log could not "
+        reporter.OnAuditNotWritten(what +
+                                   L" was made, but the Application event log could not "
                                    L"record it (event " +
                                    std::to_wstring(row.id) + L"): " +
                                    fw::FromAnsi(fw::SystemErrorText(error)));
     } catch (...) {
-        try {
-            reporter.OnAuditNotWritten(L"A change to the store was made, but the Application "
-                                       L"event log could not record it: out of memory.");
-        } catch (...) {
-            // Nothing left to tell it with; the change stands.
-        }
+        OutOfMemory(reporter);
+    }
+}
+
+} // namespace
+
+void Audit(fw::IReporter& reporter, AuditEvent event, const std::string& userId) noexcept {
+    try {
+        std::wstring user = fw::FromAnsi(fw::ShownUserId(userId));
+        Report(reporter, RowOf(event), user, std::wstring(),
+               L"The change to the certificate of \"" + user + L"\"");
+    } catch (...) {
+        OutOfMemory(reporter);
+    }
+}
+
+void AuditBackup(fw::IReporter& reporter, std::size_t certificates,
+                 const std::wstring& path) noexcept {
+    try {
+        Report(reporter, RowOf(AuditEvent::BackupMade), fw::ShownName(path),
+               std::to_wstring(certificates), L"The backup of the store");
+    } catch (...) {
+        OutOfMemory(reporter);
     }
 }
 

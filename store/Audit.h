@@ -21,6 +21,7 @@ enum class AuditEvent {
     CertificateImported,
     CertificateImportReplaced, // an imported certificate took the place of another
     WrongOldPassword,          // a warning: a password change was refused
+    BackupMade,                // the whole store, encrypted, written to a file
 };
 
 // The event's ID as Event Viewer shows it (1000...), and its type (EVENTLOG_INFORMATION_TYPE or
@@ -35,5 +36,9 @@ void SetAuditProgramKind(const wchar_t* kind);
 // Writes `event` for the certificate of `userId`. When it cannot be written, tells `reporter`
 // through OnAuditNotWritten.
 void Audit(fw::IReporter& reporter, AuditEvent event, const std::string& userId) noexcept;
+
+// Writes BackupMade for a backup of `certificates` certificates written to `path`.
+void AuditBackup(fw::IReporter& reporter, std::size_t certificates,
+                 const std::wstring& path) noexcept;
 
 } // namespace store

@@ -54,6 +54,39 @@ bool HasControlCharacters(const std::wstring& name) {
 
 } // namespace
 
+bool ReadBinaryValues(const char* keyPath, std::vector<exchange::RegValue16>& values) {
+    fw::UniqueHKey key =
+        fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, KEY_QUERY_VALUE | KEY_WOW64_32KEY);
+    if (!key) {
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    }
+    DWORD largest = 0;
+    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, &largest, nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    std::wstring name(kMaxValueNameChars + 1, L'\0');
+    fw::Secret data;
+    data.Resize(largest);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = kMaxValueNameChars + 1;
+        DWORD type = REG_NONE;
+        DWORD size = largest;
+        LONG status = ::RegEnumValueW(key.Get(), index, &name[0], &nameLength, nullptr, &type,
+                                      reinterpret_cast<BYTE*>(data.Buffer()), &size);
+        if (status == ERROR_NO_MORE_ITEMS) {
+            return true;
+        }
+        if (status != ERROR_SUCCESS) {
+            return false; // changed meanwhile (a larger value), or unreadable
+        }
+        if (type == REG_BINARY) {
+            values.push_back({std::u16string(name.begin(), name.begin() + nameLength),
+                              fw::Secret(data.Get().substr(0, size))});
+        }
+    }
+}
+
 std::vector<const char*> InventoryEntry::Problems() const {
     std::vector<const char*> problems;
     if (userKey && !cookieKey) {

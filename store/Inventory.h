@@ -3,6 +3,7 @@
 // CookieKeys without their UserKey). Sizes and types only: never a key byte.
 #pragma once
 
+#include "exchange/RegFile.h"
 #include "framework/Reporter.h"
 
 #include <cstdint>
@@ -35,5 +36,10 @@ struct InventoryEntry {
 // reported through `reporter`, and so is a key that exists but cannot be read (`complete` false):
 // an inventory never leaves out what it could not read without saying so.
 std::vector<InventoryEntry> TakeInventory(fw::IReporter& reporter, bool& complete);
+
+// The REG_BINARY values of the store's key `keyPath` (kUsersKey or kCookiesKey), named exactly as
+// the registry holds them, with their data, in enumeration order: what a backup holds. False when
+// the key exists but cannot be read whole; a missing key has no values.
+bool ReadBinaryValues(const char* keyPath, std::vector<exchange::RegValue16>& values);
 
 } // namespace store

@@ -148,6 +148,7 @@ TEST(Audit, EventIdsAndTypesAreTheDocumentedOnes) {
         {store::AuditEvent::CertificateDeleted, {kInformation, 1003}},
         {store::AuditEvent::CertificateImported, {kInformation, 1004}},
         {store::AuditEvent::CertificateImportReplaced, {kInformation, 1005}},
+        {store::AuditEvent::BackupMade, {kInformation, 1006}},
         {store::AuditEvent::WrongOldPassword, {kWarning, 2000}},
     };
     for (const auto& [event, expected] : documented) {

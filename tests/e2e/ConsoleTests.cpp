@@ -854,14 +854,17 @@ TEST(AuditEventTexts, BothProgramsCarryEveryEventsTextWithItsInserts) {
         {1004, L"The certificate of \"alice\" was imported from a certificate file."},
         {1005, L"The certificate of \"alice\" was replaced by one imported from a certificate "
                L"file."},
+        {1006, L"A backup of the certificate store, 12 certificates encrypted with a passphrase, "
+               L"was written to \"alice\"."},
         {2000, L"A change of the password of the certificate of \"alice\" was refused: the old "
                L"password was wrong."},
     };
     // FormatMessage takes the inserts as an array of pointers.
     wchar_t user[] = L"alice", account[] = L"CORP\\admin",
-            program[] = L"wardkeepc.exe (console program)";
+            program[] = L"wardkeepc.exe (console program)", count[] = L"12";
     DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(user), reinterpret_cast<DWORD_PTR>(account),
-                           reinterpret_cast<DWORD_PTR>(program)};
+                           reinterpret_cast<DWORD_PTR>(program),
+                           reinterpret_cast<DWORD_PTR>(count)};
     for (const std::string& path : {ProgramPath(), ConsoleProgramPath()}) {
         HMODULE module = ::LoadLibraryExA(
             path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
