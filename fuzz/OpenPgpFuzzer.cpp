@@ -1,0 +1,37 @@
+// libFuzzer target: the OpenPGP message reader with libcrypto and the passphrase "fuzz", which
+// the seeds in fuzz/corpus-pgp are encrypted with. The S2K is capped at 65,536 bytes hashed so
+// that an input costs little; what the reader returns is checked against its promises.
+#include "exchange/OpenPgp.h"
+#include "OpenSslPgpCrypto.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void Check(bool holds, const char* what) {
+    if (!holds) {
+        std::fprintf(stderr, "check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static testing_support::OpenSslPgpCrypto crypto;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const exchange::PgpMessage message =
+        exchange::DecryptPgpMessage(crypto, "fuzz", input, std::uint64_t{1} << 16);
+    if (message.status != exchange::PgpStatus::Ok) {
+        Check(message.data.Empty() && message.fileName.empty() && message.time == 0,
+              "nothing of the content without the status Ok");
+    } else {
+        Check(message.data.Size() + message.fileName.size() + 22 + 18 + 6 < size,
+              "the literal data and its name come from within the message");
+    }
+    Check((message.status == exchange::PgpStatus::Unsupported) ==
+              (message.unsupported != exchange::PgpUnsupported::None),
+          "what is unsupported is named with the status Unsupported only");
+    return 0;
+}
