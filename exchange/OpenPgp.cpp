@@ -10,12 +10,12 @@ namespace exchange {
 namespace {
 
 constexpr std::size_t kBlockBytes = 16;
-constexpr std::size_t kKeyBytes = 32;                      // AES-256
-constexpr std::size_t kPrefixBytes = kBlockBytes + 2;      // random block, 2 bytes repeated
-constexpr std::size_t kSha1Bytes = 20;                     //
-constexpr std::size_t kSha256Bytes = 32;                   //
-constexpr std::size_t kMdcBytes = 2 + kSha1Bytes;          // 0xD3 0x14 and the digest
-constexpr std::size_t kSaltBytes = 8;                      //
+constexpr std::size_t kKeyBytes = 32;                 // AES-256
+constexpr std::size_t kPrefixBytes = kBlockBytes + 2; // random block, 2 bytes repeated
+constexpr std::size_t kSha1Bytes = 20;
+constexpr std::size_t kSha256Bytes = 32;
+constexpr std::size_t kMdcBytes = 2 + kSha1Bytes; // 0xD3 0x14 and the digest
+constexpr std::size_t kSaltBytes = 8;
 constexpr std::size_t kS2kRunBytes = std::size_t{1} << 16; // salt and passphrase hashed at once
 constexpr std::size_t kMaxFileNameBytes = 255;
 
@@ -105,8 +105,12 @@ fw::Secret DeriveKey(PgpCrypto& crypto, const S2k& s2k, std::string_view passphr
     unit.Append(passphrase);
     const std::uint64_t total =
         s2k.type == kS2kIterated ? std::max<std::uint64_t>(s2k.count, unit.Size()) : unit.Size();
-    fw::Secret run; // whole units, hashed in large pieces
-    while (!unit.Empty() && run.Size() + unit.Size() <= std::max(kS2kRunBytes, unit.Size())) {
+    // Whole units, hashed in pieces of about 64 KiB, or of what the count needs when less.
+    const auto runBytes = static_cast<std::size_t>(
+        std::min<std::uint64_t>(total, std::max(kS2kRunBytes, unit.Size())));
+    fw::Secret run;
+    run.Reserve(runBytes + unit.Size());
+    while (!unit.Empty() && run.Size() < runBytes) {
         run.Append(unit.Get());
     }
     fw::Secret key;

@@ -216,6 +216,21 @@ TEST(OpenPgp, RefusesAlteredMessages) {
               Unsupported(PgpUnsupported::S2kCount, kFastCount));
 }
 
+// One wrong passphrase in 65,536 passes the quick check; the modification detection code must
+// still refuse it, and nothing of the content may come out.
+TEST(OpenPgp, AWrongPassphraseThatPassesTheQuickCheckGivesNoContent) {
+    const std::string message = Encrypt("secret", "n", 0x00);
+    std::size_t passed = 0;
+    for (unsigned attempt = 0; attempt < 2000000 && passed < 1; ++attempt) {
+        const PgpMessage result = Decrypt(message, "wrong " + std::to_string(attempt));
+        if (result.status != PgpStatus::WrongPassphrase) {
+            ++passed;
+            EXPECT_EQ(Describe(result), "Modified") << attempt;
+        }
+    }
+    EXPECT_EQ(passed, 1u);
+}
+
 std::string Literal(std::string_view data) {
     return "\xCB"s + static_cast<char>(7 + data.size()) + "b\x01n\x00\x00\x00\x07"s +
            std::string(data);
