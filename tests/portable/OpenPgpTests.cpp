@@ -140,6 +140,32 @@ TEST(OpenPgp, S2kCountsAndPassphrases) {
     EXPECT_EQ(exchange::PgpS2kCount(0x60), 65536u);
 }
 
+std::string FromHex(std::string_view hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+    }
+    return bytes;
+}
+
+// Messages that gpg 2.2.40 wrote (--symmetric --cipher-algo AES256 --s2k-count 65536
+// --compress-algo none --set-filename gpg.crt), passphrase "known answer": the S2K with SHA-1,
+// whose key takes two hashes, and with SHA-256, without gpg at hand.
+TEST(OpenPgp, ReadsMessagesThatGpgWrote) {
+    const char* const messages[] = {
+        "8c0d04090302ae786954d629f28260d2440127c40f74398596d8a8ee8d850ea16b5c2eff4485b22fb621d979"
+        "a105ccf0400a0dfb817a0a5e0fc21b00120c14e84d31838e36467fcee0100e3759f8f9fef0e30fc552",
+        "8c0d04090308246b92abc1ca098060d244014361921e26e2109251cf78c5ec29060bb1db7f44488b07330924"
+        "a2eaa2589a8a9dea97f2bad9d8248eab77405cc790a075d859c09c0b8f26bd5f0911faa4b36c1dee96",
+    };
+    for (const char* hex : messages) {
+        const PgpMessage message = Decrypt(FromHex(hex), "known answer");
+        ASSERT_EQ(Describe(message), "Ok") << hex;
+        EXPECT_EQ(std::string(message.data.Get()), "User = gpg\r\n");
+        EXPECT_EQ(message.fileName, "gpg.crt");
+    }
+}
+
 // Positions in a message of Encrypt(kAltered): session key packet at 0, data packet at 15.
 constexpr std::size_t kVersionAt = 2, kCipherAt = 3, kS2kTypeAt = 4, kHashAt = 5, kSaltAt = 6,
                       kCountAt = 14, kDataTagAt = 15, kDataVersionAt = 17, kCipherTextAt = 18;
@@ -231,9 +257,24 @@ TEST(OpenPgp, AWrongPassphraseThatPassesTheQuickCheckGivesNoContent) {
     EXPECT_EQ(passed, 1u);
 }
 
+std::string LiteralBody(std::string_view data) {
+    return "b\x01n\x00\x00\x00\x07"s + std::string(data);
+}
+
 std::string Literal(std::string_view data) {
-    return "\xCB"s + static_cast<char>(7 + data.size()) + "b\x01n\x00\x00\x00\x07"s +
-           std::string(data);
+    return "\xCB"s + static_cast<char>(7 + data.size()) + LiteralBody(data);
+}
+
+// A literal data packet in a first partial length of 2^exponent bytes and a five-byte one.
+std::string PartialLiteral(std::string_view data, unsigned exponent) {
+    const std::string body = LiteralBody(data);
+    const std::size_t first = std::size_t{1} << exponent, rest = body.size() - first;
+    std::string packet = "\xCB"s + static_cast<char>(0xE0 + exponent) + body.substr(0, first);
+    packet += '\xFF';
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        packet += static_cast<char>(rest >> shift);
+    }
+    return packet + body.substr(first);
 }
 
 TEST(OpenPgp, ReadsOnlyOneLiteralPacket) {
@@ -252,6 +293,8 @@ TEST(OpenPgp, ReadsOnlyOneLiteralPacket) {
          "b\x01\xE2n\x00\x00\x00\xE0\x07\x03"
          "abc"s,
          "Ok", "abc"},
+        {"a partial length of 64 KiB", PartialLiteral(Noise(70000), 16), "Ok", Noise(70000)},
+        {"a partial length of 1 GiB cut short", "\xCB\xFE"s + LiteralBody("abc"), "Malformed", ""},
         {"partial lengths cut short",
          "\xCB\xE2"
          "b\x01n"s,
