@@ -390,6 +390,7 @@ TEST(OpenPgp, ReadsWhatGpgWrites) {
         {"--s2k-digest-algo SHA256", Noise(100000), true, "Ok"}, // partial literal lengths
         {"--s2k-digest-algo SHA1", "sha-1", false, "Ok"},
         {"--s2k-digest-algo SHA256 --s2k-mode 1", "salted", false, "Ok"},
+        {"--s2k-digest-algo SHA1 --s2k-mode 0", "simple", false, "Ok"},
         {"--s2k-digest-algo SHA256 --cipher-algo AES128", "aes-128", false,
          Unsupported(PgpUnsupported::Cipher, 7)},
         {"--s2k-digest-algo SHA512", "sha-512", false, Unsupported(PgpUnsupported::Hash, 10)},
