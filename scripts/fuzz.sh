@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Fuzzes the certificate file reader (reader, the default) or the registry file writer (reg) for
-# SECONDS (default 300) in build-native/, under the sanitizers, on a corpus that grows from run to
-# run (build-native/fuzz/long-corpus, seeded from fuzz/corpus; for reg, long-corpus-reg from
-# fuzz/corpus-reg). Prints the executions and the findings, which land in
-# build-native/fuzz/findings/ (for reg, findings-reg/). Further arguments go to libFuzzer
-# (-runs=10000000, say).
-#     scripts/fuzz.sh [SECONDS] [reader|reg] [LIBFUZZER-OPTION...]
+# Fuzzes the certificate file reader (reader, the default), the registry file writer (reg) or the
+# OpenPGP message reader (pgp) for SECONDS (default 300) in build-native/, under the sanitizers,
+# on a corpus that grows from run to run (build-native/fuzz/long-corpus, seeded from fuzz/corpus;
+# for reg, long-corpus-reg from fuzz/corpus-reg; for pgp, long-corpus-pgp from fuzz/corpus-pgp).
+# Prints the executions and the findings, which land in build-native/fuzz/findings/ (for reg,
+# findings-reg/; for pgp, findings-pgp/). Further arguments go to libFuzzer (-runs=10000000, say).
+#     scripts/fuzz.sh [SECONDS] [reader|reg|pgp] [LIBFUZZER-OPTION...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
@@ -13,8 +13,9 @@ target=${2:-reader}
 case $target in
 reader) fuzzer=certificate_file_fuzzer seeds=fuzz/corpus suffix= ;;
 reg) fuzzer=reg_file_fuzzer seeds=fuzz/corpus-reg suffix=-reg ;;
+pgp) fuzzer=openpgp_fuzzer seeds=fuzz/corpus-pgp suffix=-pgp ;;
 *)
-    echo "usage: scripts/fuzz.sh [SECONDS] [reader|reg] [LIBFUZZER-OPTION...]" >&2
+    echo "usage: scripts/fuzz.sh [SECONDS] [reader|reg|pgp] [LIBFUZZER-OPTION...]" >&2
     exit 2
     ;;
 esac

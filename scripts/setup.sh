@@ -38,6 +38,9 @@ need opensc /usr/bin/pkcs11-tool
 # The native build of the portable code, under the sanitizers.
 need clang /usr/bin/clang++
 need libclang-rt-14-dev /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.asan-x86_64.a
+# The OpenPGP messages' tests and fuzzer: libcrypto as their cryptography, gpg as the peer.
+need libssl-dev /usr/include/openssl/evp.h
+need gnupg /usr/bin/gpg
 while [ $# -ge 2 ]; do
     need "$1" "$2"
     shift 2
