@@ -19,6 +19,7 @@ struct Flag {
 
 const Flag kFlags[] = {
     {L"--password-stdin", kPasswordStdin, nullptr},
+    {L"--passphrase-stdin", kPassphraseStdin, nullptr},
     {L"--yes", kYes, nullptr},
     {L"--all", kAll, nullptr},
     {L"--exact", kExact, nullptr},

@@ -115,6 +115,18 @@ const Command kCommands[] = {
      "wildcard), a \"File:\" line with its name comes before each file's lines. Changes\r\n"
      "nothing. Exit code 0 when every file would be imported, 1 when any would not.\r\n",
      Check},
+    {"backup", 1, 1, kPassphraseStdin | kYes,
+     "  backup FILE        write the whole store to FILE, encrypted with a passphrase\r\n",
+     "usage: wardkeepc backup FILE [--passphrase-stdin] [--yes]\r\n"
+     "Writes every certificate of the store to FILE as one OpenPGP message encrypted with a\r\n"
+     "passphrase (AES-256; the key derived with an iterated and salted SHA-256 S2K), which\r\n"
+     "gpg decrypts: its content is a .reg file, so \"gpg --decrypt FILE > store.reg\" and\r\n"
+     "\"reg import store.reg /reg:32\" restore the store without Wardkeep. Asks for the\r\n"
+     "passphrase twice on the console without echo; with --passphrase-stdin reads it once,\r\n"
+     "one line, from standard input. It is taken as UTF-8, as gpg takes it. FILE is made so\r\n"
+     "that only SYSTEM, the Administrators and its owner may open it; an existing FILE is\r\n"
+     "replaced only with --yes.\r\n",
+     Backup},
     {"reg", 1, static_cast<std::size_t>(-1), kOutput,
      "  reg FILE...        turn certificate files into one .reg file\r\n",
      "usage: wardkeepc reg FILE... [-o OUT]\r\n"

@@ -25,6 +25,7 @@ enum Option : unsigned {
     kAll = 8,
     kExact = 16,
     kFormat = 32,
+    kPassphraseStdin = 64,
 };
 
 // The command line as typed: UTF-16, converted only where a user ID is meant.
@@ -47,6 +48,7 @@ int Check(const Invocation& invocation, ConsoleIo& io);     //
 int Verify(const Invocation& invocation, ConsoleIo& io);    // VerifyCommand.cpp
 int ExportAll(const Invocation& invocation, ConsoleIo& io); // ExportAll.cpp
 int Reg(const Invocation& invocation, ConsoleIo& io);       // RegCommand.cpp
+int Backup(const Invocation& invocation, ConsoleIo& io);    // BackupCommands.cpp
 
 // Says `problem` and where the usage of `command` (none: of the program) is described; returns
 // kUsageError.
@@ -99,6 +101,16 @@ struct PasswordPrompt {
 std::optional<std::vector<fw::Secret>> ReadPasswords(const Invocation& invocation,
                                                      std::initializer_list<PasswordPrompt> prompts,
                                                      ConsoleIo& io, int& failure);
+
+// The longest passphrase taken, in UTF-8 bytes.
+constexpr std::size_t kMaxPassphraseBytes = 1024;
+
+// A backup's passphrase in UTF-8: from standard input with --passphrase-stdin (one line, a CR
+// before its end not part of it), else asked on the console without echo, `twice` when it makes
+// a backup. Nothing when it is missing, empty, too long or typed differently twice (said on
+// standard error); `failure` is then the exit code.
+std::optional<fw::Secret> ReadPassphrase(const Invocation& invocation, bool twice, ConsoleIo& io,
+                                         int& failure);
 
 // Asks `question` on the console before something is lost, unless --yes answered it. Returns
 // kSucceeded to go on; otherwise kFailed, said on standard error with `declined`. Only standard

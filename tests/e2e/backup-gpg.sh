@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# A backup of the real wardkeepc.exe, opened without Wardkeep: Debian's gpg decrypts it (checking
+# its modification detection code) and Wine's "reg import /reg:32" of the content gives back the
+# same store, for user IDs that need care (a quote, a backslash, a Greek letter the ANSI code page
+# lacks, the unnamed value) and keys of every length a store holds (none, 16 bytes, 127 bytes).
+# Then what a backup refuses: a file that exists (without --yes), an empty passphrase, passphrases
+# typed differently.
+#   backup-gpg.sh RUNNER CONSOLE WORK-FOLDER
+set -euo pipefail
+runner=$1 console=$2 work=$3
+fail() { echo "FAIL: $*" >&2; exit 1; }
+wine_() { "$runner" "$@"; }
+rm -rf "$work"
+mkdir -p "$work/gnupg"
+chmod 700 "$work/gnupg"
+trap 'wine_ reg delete "HKLM\\SOFTWARE\\Lockwell" /f /reg:32 >/dev/null 2>&1 || true;
+      gpgconf --homedir "$work/gnupg" --kill gpg-agent 2>/dev/null || true' EXIT
+win() { wine_ winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+# The store, seeded through a UTF-16 .reg file as another tool would write it.
+hex() { head -c "$1" /dev/zero | tr '\0' "\\$2" | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//'; }
+{
+    printf 'Windows Registry Editor Version 5.00\r\n'
+    for key in Users_lkw_20 Cookies_lkw_20; do
+        printf '\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\%s]\r\n' "$key"
+        printf '"alice"=hex:%s\r\n' "$(hex 16 021)"
+        printf '"q\\"uote\\\\back"=hex:%s\r\n' "$(hex 127 132)"
+        printf '"\xce\xb1lice"=hex:01\r\n'
+        printf '@=hex:\r\n'
+    done
+} | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$work/seed.reg"
+wine_ reg delete 'HKLM\SOFTWARE\Lockwell' /f /reg:32 >/dev/null 2>&1 || true
+wine_ reg import "$(win "$work/seed.reg")" /reg:32 >/dev/null 2>&1 || fail "seeding the store"
+snapshot() { # both keys as the registry exports them
+    for key in Users_lkw_20 Cookies_lkw_20; do
+        wine_ reg export "HKLM\\SOFTWARE\\Lockwell\\$key" "$(win "$work/$key.reg")" /y /reg:32 \
+            >/dev/null 2>&1 || fail "exporting $key"
+        md5sum <"$work/$key.reg"
+    done
+}
+seeded=$(snapshot)
+
+passphrase='Pässwörd €'
+printf '%s\r\n' "$passphrase" | wine_ "$console" backup "$(win "$work/store.pgp")" \
+    --passphrase-stdin >"$work/out.txt" || fail "backup: $(cat "$work/out.txt")"
+grep -q 'Backed up 4 certificates to' "$work/out.txt" || fail "backup said: $(cat "$work/out.txt")"
+
+printf '%s' "$passphrase" >"$work/passphrase"
+gpg() { command gpg --homedir "$work/gnupg" --batch --yes --no-tty --pinentry-mode loopback \
+    --no-symkey-cache "$@"; }
+gpg --passphrase-file "$work/passphrase" --status-fd 3 -o "$work/store.reg" \
+    --decrypt "$work/store.pgp" 3>"$work/status" 2>/dev/null || fail "gpg could not decrypt"
+grep -q 'GOODMDC' "$work/status" || fail "no good modification detection code"
+gpg --list-packets --passphrase-file "$work/passphrase" "$work/store.pgp" 2>/dev/null \
+    >"$work/packets" || true
+grep -q 'symkey enc packet: version 4, cipher 9, aead 0,s2k 3, hash 8' "$work/packets" ||
+    fail "not AES-256 with an iterated and salted SHA-256 S2K: $(head -3 "$work/packets")"
+printf 'wrong' >"$work/wrong"
+if gpg --passphrase-file "$work/wrong" -o "$work/wrong.reg" --decrypt "$work/store.pgp" \
+    2>/dev/null; then fail "gpg opened the backup with a wrong passphrase"; fi
+
+wine_ reg delete 'HKLM\SOFTWARE\Lockwell' /f /reg:32 >/dev/null 2>&1
+wine_ reg import "$(win "$work/store.reg")" /reg:32 >/dev/null 2>&1 || fail "reg import"
+[ "$(snapshot)" = "$seeded" ] || fail "reg import of the backup gave another store"
+
+# refused: exit code, standard error
+refused() { # DESCRIPTION EXPECTED-MESSAGE INPUT ARGUMENTS...
+    local what=$1 message=$2 input=$3
+    shift 3
+    if printf '%b' "$input" | wine_ "$console" backup "$@" >/dev/null 2>"$work/err.txt"; then
+        fail "$what: the backup was made"
+    fi
+    grep -qF "$message" "$work/err.txt" || fail "$what: said [$(cat "$work/err.txt")]"
+}
+before=$(md5sum <"$work/store.pgp")
+refused "an existing file" "exists. Nothing was written. --yes replaces it." 'pw\n' \
+    "$(win "$work/store.pgp")" --passphrase-stdin
+[ "$(md5sum <"$work/store.pgp")" = "$before" ] || fail "the existing file changed"
+refused "an empty passphrase" "An empty passphrase" '\r\n' "$(win "$work/new.pgp")" \
+    --passphrase-stdin
+[ ! -e "$work/new.pgp" ] || fail "a refused backup left a file"
+echo "Passed: gpg opened the backup and reg import restored the store exactly"
