@@ -8,7 +8,8 @@
 #   scripts/bench-console.sh [N]
 #   scripts/bench-console.sh --bulk [N...]
 # --bulk times the commands that work on many certificates in one run instead, for each N
-# (default 1000 10000): seeds N certificates through one generated .reg file, then times "list",
+# (default 1000 10000): seeds N certificates through one generated .reg file, then times "backup"
+# (and "backup" of an empty store, which is the S2K's own time and the process's), "list",
 # "list --format json", "export --all" into an empty folder, "verify --exact" of the files it
 # wrote and "import FOLDER\*.crt" into an empty store, and checks that the store comes back
 # exactly as it was.
@@ -86,8 +87,14 @@ if [ ${#bulk[@]} -gt 0 ]; then
                 }
             }
         }' >"$dir/seed.reg"
+        backup() { printf 'bench passphrase\n' | wardkeepc backup "$wdir\\$1" --passphrase-stdin --yes; }
+        empty_store
+        backed_up_empty=$(seconds backup empty.pgp) # the S2K and the process alone
         wine reg import "$wdir\\seed.reg" /reg:32 >/dev/null 2>&1
         seeded=$(store)
+        backed_up=$(seconds backup all-$n.pgp)
+        printf '%6d certificates  backup %6.2f s  (an empty store: %6.2f s)\n' "$n" "$backed_up" \
+            "$backed_up_empty"
         listed=$(seconds wardkeepc list)
         inventoried=$(seconds wardkeepc list --format json)
         [ "$(wardkeepc list --format json | grep -c '"userId"')" -eq "$n" ] || { echo "list --format json did not list $n certificates" >&2; exit 1; }
