@@ -95,6 +95,12 @@ int Import(const Invocation& invocation, ConsoleIo& io) {
         !ReadCertificates(paths, io, nothing, false, certificates)) {
         return kFailed;
     }
+    return StoreAll(invocation, io, certificates, paths.size() == 1);
+}
+
+int StoreAll(const Invocation& invocation, ConsoleIo& io,
+             const std::vector<exchange::RegCertificate>& certificates, bool sayOne) {
+    const wchar_t* nothing = L"Nothing was imported.";
     store::BulkSession session;
     std::vector<std::string> userIds;
     for (const exchange::RegCertificate& certificate : certificates) {
@@ -108,8 +114,7 @@ int Import(const Invocation& invocation, ConsoleIo& io) {
         }
     }
     if (replacing.size() == 1) {
-        int answer =
-            Confirm(invocation, io, ReplaceQuestion(replacing[0]), L"Nothing was imported.");
+        int answer = Confirm(invocation, io, ReplaceQuestion(replacing[0]), nothing);
         if (answer != kSucceeded) {
             return answer;
         }
@@ -148,7 +153,7 @@ int Import(const Invocation& invocation, ConsoleIo& io) {
         }
         ++counts[static_cast<int>(outcome)];
     }
-    if (paths.size() == 1) {
+    if (sayOne && certificates.size() == 1) {
         io.Out(L"Imported the certificate of " + QuotedId(certificates[0].userId) + L".\r\n");
     } else {
         io.Out("Imported " + std::to_string(certificates.size()) + " certificates: " +

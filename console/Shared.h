@@ -50,6 +50,12 @@ int ExportAll(const Invocation& invocation, ConsoleIo& io); // ExportAll.cpp
 int Reg(const Invocation& invocation, ConsoleIo& io);       // RegCommand.cpp
 int Backup(const Invocation& invocation, ConsoleIo& io);    // BackupCommands.cpp
 
+// Stores `certificates` all or nothing, as an import does: one question for those whose
+// CookieKey would be replaced, nothing written if the store changed since, and one line saying
+// how many were new, replaced or unchanged (`sayOne`: for a single file, which one).
+int StoreAll(const Invocation& invocation, ConsoleIo& io,
+             const std::vector<exchange::RegCertificate>& certificates, bool sayOne);
+
 // Says `problem` and where the usage of `command` (none: of the program) is described; returns
 // kUsageError.
 int UsageError(ConsoleIo& io, const std::wstring& problem, const std::string& command);
