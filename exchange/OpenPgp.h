@@ -63,7 +63,8 @@ constexpr std::uint64_t PgpS2kCount(std::uint8_t coded) {
 
 // The message that holds `plaintext` as the file `fileName` (at most 255 bytes, else
 // std::invalid_argument) of the time `time` (seconds since 1970, UTC), encrypted with a key
-// derived from the passphrase (UTF-8 bytes) by hashing `PgpS2kCount(s2kCountByte)` bytes.
+// derived from the passphrase (UTF-8 bytes) by hashing `PgpS2kCount(s2kCountByte)` bytes. Data
+// of 4 GiB or more: std::length_error.
 fw::Secret EncryptPgpMessage(PgpCrypto& crypto, std::string_view passphraseUtf8,
                              std::string_view plaintext, std::string_view fileName,
                              std::uint32_t time, std::uint8_t s2kCountByte = kPgpMaxS2kCountByte);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -323,6 +324,83 @@ TEST(OpenPgp, ReadsOnlyOneLiteralPacket) {
         if (result.status == PgpStatus::Ok) {
             EXPECT_EQ(result.fileName, "n") << c.what;
             EXPECT_EQ(result.time, 7u) << c.what;
+        }
+    }
+}
+
+// Hands every call on to libcrypto but fails the n-th one (hash updates and digests counted too)
+// by throwing.
+class FailingCrypto final : public exchange::PgpCrypto {
+  public:
+    explicit FailingCrypto(std::size_t failingCall) : m_left(failingCall) {}
+    std::unique_ptr<HashContext> BeginHash(Hash hash) override {
+        Count();
+        return std::make_unique<FailingHash>(Crypto().BeginHash(hash), *this);
+    }
+    void SetAesKey(std::string_view key) override {
+        Count();
+        Crypto().SetAesKey(key);
+    }
+    void EncryptBlocks(const char* in, char* out, std::size_t blocks) override {
+        Count();
+        Crypto().EncryptBlocks(in, out, blocks);
+    }
+    void Random(char* out, std::size_t size) override {
+        Count();
+        Crypto().Random(out, size);
+    }
+    bool Failed() const { return m_failed; }
+
+  private:
+    class FailingHash final : public HashContext {
+      public:
+        FailingHash(std::unique_ptr<HashContext> hash, FailingCrypto& owner)
+            : m_hash(std::move(hash)), m_owner(owner) {}
+        void Update(std::string_view bytes) override {
+            m_owner.Count();
+            m_hash->Update(bytes);
+        }
+        void Finish(char* digest) override {
+            m_owner.Count();
+            m_hash->Finish(digest);
+        }
+
+      private:
+        std::unique_ptr<HashContext> m_hash;
+        FailingCrypto& m_owner;
+    };
+    void Count() {
+        if (m_left-- == 0) {
+            m_failed = true;
+            throw std::runtime_error("provider failure");
+        }
+    }
+    std::size_t m_left;
+    bool m_failed = false;
+};
+
+// A provider's failure at any of its calls goes through to the caller, with nothing leaked (the
+// address sanitizer's leak check) and nothing returned.
+TEST(OpenPgp, ProviderFailuresGoThrough) {
+    const std::string message = Encrypt("data", "n", 0x00);
+    for (const bool writing : {true, false}) {
+        bool completed = false;
+        for (std::size_t call = 0; !completed; ++call) {
+            SCOPED_TRACE(call);
+            FailingCrypto crypto(call);
+            try {
+                if (writing) {
+                    exchange::EncryptPgpMessage(crypto, kPassphrase, "data", "n", 0, 0x00);
+                } else {
+                    EXPECT_EQ(Describe(exchange::DecryptPgpMessage(crypto, kPassphrase, message)),
+                              "Ok");
+                }
+                completed = true;
+                EXPECT_FALSE(crypto.Failed());
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "provider failure");
+            }
+            ASSERT_LT(call, 100u) << "calls without end";
         }
     }
 }
