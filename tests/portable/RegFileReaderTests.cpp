@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -73,8 +74,8 @@ TEST(RegFileReader, ReadsTheUnicodeFileBack) {
     certificates.push_back({u"\u65e5\u672c \u0436 \xD83D\xDE00", KeyOf(7, 1), KeyOf(8, 2)});
     certificates.push_back({u"\xDC00 lone", KeyOf(1, 3), KeyOf(1, 4)}); // as the registry holds it
     for (std::size_t count = 0; count <= certificates.size(); count += 3) {
-        const std::vector<Certificate> some(certificates.begin(),
-                                            certificates.begin() + static_cast<long>(count));
+        const std::vector<Certificate> some(
+            certificates.begin(), certificates.begin() + static_cast<std::ptrdiff_t>(count));
         std::vector<exchange::RegValue16> users;
         std::vector<exchange::RegValue16> cookies;
         for (const Certificate& c : some) {
