@@ -127,6 +127,20 @@ const Command kCommands[] = {
      "that only SYSTEM, the Administrators and its owner may open it; an existing FILE is\r\n"
      "replaced only with --yes.\r\n",
      Backup},
+    {"restore", 1, 1, kPassphraseStdin | kYes,
+     "  restore FILE       store the certificates of a backup (asks before replacing any\r\n"
+     "                     with another CookieKey)\r\n",
+     "usage: wardkeepc restore FILE [--passphrase-stdin] [--yes]\r\n"
+     "Stores the certificates of a backup that wardkeepc backup or gpg --symmetric\r\n"
+     "--cipher-algo AES256 --compress-algo none made of a store's .reg file: all or nothing,\r\n"
+     "as import stores them, adding and replacing certificates and deleting none. Asks for\r\n"
+     "the passphrase on the console without echo; with --passphrase-stdin reads it, one line,\r\n"
+     "from standard input (as UTF-8). Refuses, storing nothing, a wrong passphrase, a message\r\n"
+     "modified or cut short (checked whole before anything is stored), a compressed one, and\r\n"
+     "a .reg file that names anything but the store's two keys, deletes, or holds values an\r\n"
+     "import would refuse. If a certificate would get another CookieKey, asks once, naming\r\n"
+     "them; --yes does not ask.\r\n",
+     Restore},
     {"reg", 1, static_cast<std::size_t>(-1), kOutput,
      "  reg FILE...        turn certificate files into one .reg file\r\n",
      "usage: wardkeepc reg FILE... [-o OUT]\r\n"

@@ -49,6 +49,7 @@ int Verify(const Invocation& invocation, ConsoleIo& io);    // VerifyCommand.cpp
 int ExportAll(const Invocation& invocation, ConsoleIo& io); // ExportAll.cpp
 int Reg(const Invocation& invocation, ConsoleIo& io);       // RegCommand.cpp
 int Backup(const Invocation& invocation, ConsoleIo& io);    // BackupCommands.cpp
+int Restore(const Invocation& invocation, ConsoleIo& io);   //
 
 // Stores `certificates` all or nothing, as an import does: one question for those whose
 // CookieKey would be replaced, nothing written if the store changed since, and one line saying

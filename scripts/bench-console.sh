@@ -9,7 +9,8 @@
 #   scripts/bench-console.sh --bulk [N...]
 # --bulk times the commands that work on many certificates in one run instead, for each N
 # (default 1000 10000): seeds N certificates through one generated .reg file, then times "backup"
-# (and "backup" of an empty store, which is the S2K's own time and the process's), "list",
+# (and "backup" of an empty store, which is the S2K's own time and the process's), "restore" of
+# it into an emptied store (which must come back as seeded), "list",
 # "list --format json", "export --all" into an empty folder, "verify --exact" of the files it
 # wrote and "import FOLDER\*.crt" into an empty store, and checks that the store comes back
 # exactly as it was.
@@ -93,8 +94,12 @@ if [ ${#bulk[@]} -gt 0 ]; then
         wine reg import "$wdir\\seed.reg" /reg:32 >/dev/null 2>&1
         seeded=$(store)
         backed_up=$(seconds backup all-$n.pgp)
-        printf '%6d certificates  backup %6.2f s  (an empty store: %6.2f s)\n' "$n" "$backed_up" \
-            "$backed_up_empty"
+        empty_store
+        restore() { printf 'bench passphrase\n' | wardkeepc restore "$wdir\\$1" --passphrase-stdin --yes; }
+        restored=$(seconds restore all-$n.pgp)
+        [ "$(store)" = "$seeded" ] || { echo "the store after the restore differs from the seeded one" >&2; exit 1; }
+        printf '%6d certificates  backup %6.2f s  restore %6.2f s  (backup of an empty store: %6.2f s)\n' \
+            "$n" "$backed_up" "$restored" "$backed_up_empty"
         listed=$(seconds wardkeepc list)
         inventoried=$(seconds wardkeepc list --format json)
         [ "$(wardkeepc list --format json | grep -c '"userId"')" -eq "$n" ] || { echo "list --format json did not list $n certificates" >&2; exit 1; }

@@ -3,8 +3,10 @@
 # its modification detection code) and Wine's "reg import /reg:32" of the content gives back the
 # same store, for user IDs that need care (a quote, a backslash, a Greek letter the ANSI code page
 # lacks, the unnamed value) and keys of every length a store holds (none, 16 bytes, 127 bytes).
-# Then what a backup refuses: a file that exists (without --yes), an empty passphrase, passphrases
-# typed differently.
+# Then what a backup refuses: a file that exists (without --yes), an empty passphrase. And restore:
+# Wardkeep's backup and gpg's message of it restore the same store into an empty one; a name the
+# code page lacks, a wrong passphrase, compression, a flipped byte, a cut and another hive are
+# refused with nothing stored.
 #   backup-gpg.sh RUNNER CONSOLE WORK-FOLDER
 set -euo pipefail
 runner=$1 console=$2 work=$3
@@ -79,4 +81,67 @@ refused "an existing file" "exists. Nothing was written. --yes replaces it." 'pw
 refused "an empty passphrase" "An empty passphrase" '\r\n' "$(win "$work/new.pgp")" \
     --passphrase-stdin
 [ ! -e "$work/new.pgp" ] || fail "a refused backup left a file"
-echo "Passed: gpg opened the backup and reg import restored the store exactly"
+echo "gpg opened the backup and reg import restored the store exactly"
+
+# ---- restore ----------------------------------------------------------------------------------
+restore() { # INPUT ARGUMENTS...: standard output and error in out.txt and err.txt
+    local input=$1
+    shift
+    printf '%b' "$input" | wine_ "$console" restore "$@" >"$work/out.txt" 2>"$work/err.txt"
+}
+empty_store() { wine_ reg delete 'HKLM\SOFTWARE\Lockwell' /f /reg:32 >/dev/null 2>&1 || true; }
+refuses() { # DESCRIPTION MESSAGE FILE [PASSPHRASE]: refused, said, and nothing stored
+    empty_store
+    if restore "${4:-$passphrase}\n" "$(win "$3")" --passphrase-stdin --yes; then
+        fail "$1: restored"
+    fi
+    grep -qF -- "$2" "$work/err.txt" || fail "$1: said [$(cat "$work/err.txt")]"
+    if wine_ reg query 'HKLM\SOFTWARE\Lockwell\Users_lkw_20' /reg:32 >/dev/null 2>&1; then
+        fail "$1: something was stored"
+    fi
+}
+# A name the code page lacks cannot be stored exactly by Wardkeep: gpg and reg import can.
+refuses "a name the code page lacks" "Restore this backup with gpg and reg import instead." \
+    "$work/store.pgp"
+
+# Without it, a backup restores into an empty store exactly.
+wine_ reg import "$(win "$work/seed.reg")" /reg:32 >/dev/null 2>&1
+for key in Users_lkw_20 Cookies_lkw_20; do
+    wine_ reg delete "HKLM\\SOFTWARE\\Lockwell\\$key" /v "$(printf '\xce\xb1lice')" /f /reg:32 \
+        >/dev/null 2>&1 || fail "deleting the Greek name"
+done
+latin=$(snapshot)
+printf '%s\n' "$passphrase" | wine_ "$console" backup "$(win "$work/latin.pgp")" \
+    --passphrase-stdin >/dev/null || fail "backup without the Greek name"
+empty_store
+restore "$passphrase\n" "$(win "$work/latin.pgp")" --passphrase-stdin ||
+    fail "restore: $(cat "$work/err.txt")"
+grep -q 'Imported 3 certificates: 3 new, 0 replaced, 0 unchanged.' "$work/out.txt" ||
+    fail "restore said [$(cat "$work/out.txt")]"
+[ "$(snapshot)" = "$latin" ] || fail "the restored store differs from the one backed up"
+[ ! -s "$work/err.txt" ] || fail "restore wrote to standard error: $(cat "$work/err.txt")"
+
+# A message that gpg made restores; what a restore must refuse is refused with nothing stored.
+gpg --passphrase-file "$work/passphrase" -o "$work/latin.reg" --decrypt "$work/latin.pgp" \
+    2>/dev/null
+symmetric() { gpg --passphrase-file "$work/passphrase" --symmetric --cipher-algo AES256 "$@"; }
+symmetric --compress-algo none -o "$work/by-gpg.pgp" "$work/latin.reg" 2>/dev/null
+empty_store
+restore "$passphrase\n" "$(win "$work/by-gpg.pgp")" --passphrase-stdin ||
+    fail "restore of gpg's message: $(cat "$work/err.txt")"
+[ "$(snapshot)" = "$latin" ] || fail "gpg's message restored another store"
+
+refuses "a wrong passphrase" "does not open with this passphrase" "$work/by-gpg.pgp" 'wrong'
+symmetric -o "$work/compressed.pgp" "$work/latin.reg" 2>/dev/null
+refuses "a compressed message" "--compress-algo none" "$work/compressed.pgp"
+cp "$work/latin.pgp" "$work/flipped.pgp"
+size=$(stat -c %s "$work/flipped.pgp")
+printf '\xff' | dd of="$work/flipped.pgp" bs=1 seek=$((size - 30)) conv=notrunc 2>/dev/null
+refuses "a flipped byte" "integrity check fails" "$work/flipped.pgp"
+head -c $((size - 7)) "$work/latin.pgp" >"$work/truncated.pgp"
+refuses "a truncated message" "integrity check fails" "$work/truncated.pgp"
+iconv -f UTF-16LE -t UTF-8 "$work/latin.reg" | sed 's/HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockwell\\Cookies/HKEY_CURRENT_USER\\SOFTWARE\\Lockwell\\Cookies/' |
+    iconv -f UTF-8 -t UTF-16LE >"$work/foreign.reg"
+symmetric --compress-algo none -o "$work/foreign.pgp" "$work/foreign.reg" 2>/dev/null
+refuses "another hive" "holds no backup of the store that can be restored" "$work/foreign.pgp"
+echo "Passed: restore took Wardkeep's and gpg's backups and refused the rest, storing nothing"
