@@ -88,6 +88,35 @@ bool QueryValue(const StoreKey& key, const std::string& userId, DWORD size, KeyB
     return read;
 }
 
+// How reading a whole value went.
+enum class WholeValue { Read, Absent, Unreadable };
+
+// Reads value `userId` of an open key whole, whatever its type and size, into `type` and `data`:
+// in one call for a value that a key can be (the store's many reads are most of a bulk command's
+// time under Wine), in two for a larger one.
+WholeValue QueryWhole(const StoreKey& key, const std::string& userId, DWORD& type,
+                      fw::Secret& data) {
+    BYTE small[kReportedReadBytes];
+    DWORD size = sizeof small;
+    LONG status = key ? ::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, &type, small, &size)
+                      : ERROR_FILE_NOT_FOUND;
+    if (status == ERROR_SUCCESS) {
+        data = fw::Secret(std::string_view(reinterpret_cast<const char*>(small), size));
+        fw::WipeMemory(small, sizeof small);
+        return WholeValue::Read;
+    }
+    if (status != ERROR_MORE_DATA) {
+        return WholeValue::Absent;
+    }
+    data.Resize(size);
+    if (::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(data.Buffer()), &size) != ERROR_SUCCESS) {
+        return WholeValue::Unreadable; // changed under the reading, or unreadable
+    }
+    data.Resize(size);
+    return WholeValue::Read;
+}
+
 // Whether a value was deleted.
 bool DeleteValue(const char* keyPath, const std::string& userId) {
     StoreKey key = OpenKey(keyPath);
@@ -184,19 +213,17 @@ StoredKey CompareStoredKey(fw::IReporter& reporter, const char* keyPath, const s
                            const KeyBytes& key) {
     StoredKey result = StoredKey::Differs;
     reporter.Guarded([&] {
-        StoreKey handle = OpenKey(keyPath);
-        DWORD size = 0;
-        if (!handle || ::RegQueryValueExA(handle.Get(), userId.c_str(), nullptr, nullptr, nullptr,
-                                          &size) != ERROR_SUCCESS) {
-            result = StoredKey::Missing;
-            return;
-        }
+        DWORD type = REG_NONE;
         fw::Secret stored;
-        stored.Resize(size);
-        if (::RegQueryValueExA(handle.Get(), userId.c_str(), nullptr, nullptr,
-                               reinterpret_cast<BYTE*>(stored.Buffer()), &size) == ERROR_SUCCESS) {
-            stored.Resize(size);
+        switch (QueryWhole(OpenKey(keyPath), userId, type, stored)) {
+        case WholeValue::Read:
             result = KeyBytes(stored.Get()) == key ? StoredKey::Same : StoredKey::Differs;
+            break;
+        case WholeValue::Absent:
+            result = StoredKey::Missing;
+            break;
+        case WholeValue::Unreadable:
+            break;
         }
     });
     return result;
@@ -282,17 +309,13 @@ struct StoreSnapshot::Values {
         for (const std::string& userId : userIds) {
             for (const StoreKey& key : keys) {
                 Value value;
-                DWORD size = 0;
-                if (key && ::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, &value.type,
-                                              nullptr, &size) == ERROR_SUCCESS) {
-                    value.present = true;
-                    value.data.Resize(size);
-                    if (::RegQueryValueExA(key.Get(), userId.c_str(), nullptr, &value.type,
-                                           reinterpret_cast<BYTE*>(value.data.Buffer()),
-                                           &size) != ERROR_SUCCESS) {
-                        return false; // changed under the reading, or unreadable
-                    }
-                    value.data.Resize(size);
+                WholeValue read = QueryWhole(key, userId, value.type, value.data);
+                if (read == WholeValue::Unreadable) {
+                    return false;
+                }
+                value.present = read == WholeValue::Read;
+                if (!value.present) {
+                    value.type = REG_NONE;
                 }
                 values.push_back(std::move(value));
             }

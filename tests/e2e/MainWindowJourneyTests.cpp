@@ -206,7 +206,11 @@ TEST_F(MainWindowJourney, TheWindowFollowsASecondAdministrator) {
     ASSERT_NO_FATAL_FAILURE(WaitForDialog("Warning", m_main, box));
     GUITHREADINFO gui = {};
     gui.cbSize = sizeof gui;
-    ASSERT_TRUE(::GetGUIThreadInfo(m_process.dwThreadId, &gui));
+    // Enter goes where the box put the focus: its default button, once it has set it.
+    ASSERT_TRUE(WaitFor([&] {
+        return ::GetGUIThreadInfo(m_process.dwThreadId, &gui) && gui.hwndFocus != nullptr &&
+               ::GetParent(gui.hwndFocus) == box;
+    })) << "the question has no focused button";
     ::PostMessageA(gui.hwndFocus, WM_KEYDOWN, VK_RETURN, 1);
     ::PostMessageA(gui.hwndFocus, WM_KEYUP, VK_RETURN, 0xC0000001);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }));
