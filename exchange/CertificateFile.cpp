@@ -306,8 +306,7 @@ ImportVerdict JudgeImport(const CertificateFileContent& content) {
 
 bool HasControlCharacters(std::string_view userId) {
     for (char c : userId) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
+        if (IsControlCharacter(static_cast<unsigned char>(c))) {
             return true;
         }
     }

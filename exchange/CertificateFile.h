@@ -87,8 +87,13 @@ struct CertificateFileContent {
 // failed.
 std::optional<CertificateFileContent> ReadCertificateFile(ByteSource& file);
 
-// Whether `userId` holds a control character (below 0x20, or 0x7F): no new certificate may be
-// given such a name, which would rewrite the lines that show it.
+// Whether a character (a byte, or a UTF-16 unit) is a control character: below 0x20, or 0x7F.
+constexpr bool IsControlCharacter(unsigned code) {
+    return code < 0x20 || code == 0x7F;
+}
+
+// Whether `userId` holds a control character: no new certificate may be given such a name,
+// which would rewrite the lines that show it.
 bool HasControlCharacters(std::string_view userId);
 
 // Whether an import may store what a file yielded, or why not.

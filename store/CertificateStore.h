@@ -57,7 +57,7 @@ std::optional<KeyBytes> ReadKeyReported(fw::IReporter& reporter, const char* key
 
 // Longest key that a certificate file carries, in bytes: the most that the store's keys are read
 // for export, so that whatever an import stored can be exported again.
-constexpr unsigned kMaxKeyBytes = 127;
+constexpr unsigned kMaxKeyBytes = static_cast<unsigned>(exchange::kMaxDecodedKeyBytes);
 
 // How reading one key went.
 enum class KeyRead {

@@ -45,7 +45,7 @@ bool ReadValues(const char* keyPath, std::vector<NamedValue>& values) {
 
 bool HasControlCharacters(const std::wstring& name) {
     for (wchar_t c : name) {
-        if (c < 0x20 || c == 0x7F) {
+        if (exchange::IsControlCharacter(c)) {
             return true;
         }
     }
