@@ -106,10 +106,15 @@ int StoreAll(const Invocation& invocation, ConsoleIo& io,
     for (const exchange::RegCertificate& certificate : certificates) {
         userIds.push_back(certificate.userId);
     }
+    // What the question shows and what is written both come from this one reading of the store.
     store::StoreSnapshot seen(io, userIds);
+    if (!seen.Taken()) {
+        io.Error(std::wstring(L"The certificate store could not be read. ") + nothing);
+        return kFailed;
+    }
     std::vector<std::string> replacing; // the user IDs whose CookieKey would be lost
     for (const exchange::RegCertificate& certificate : certificates) {
-        if (store::ImportReplacesCookieKey(io, certificate.userId, certificate.cookieKey)) {
+        if (store::ImportReplacesCookieKey(seen, certificate.userId, certificate.cookieKey)) {
             replacing.push_back(certificate.userId);
         }
     }
@@ -130,35 +135,25 @@ int StoreAll(const Invocation& invocation, ConsoleIo& io,
             return answer;
         }
     }
-    // One certificate is checked by the store as it is written. Many are checked once, before
-    // the first is written: each write changes what the snapshot saw, and a store that changed
-    // must get none of them.
-    const store::StoreSnapshot* check = certificates.size() == 1 ? &seen : nullptr;
-    if (check == nullptr && !seen.StillHolds(io)) {
+    store::BulkSave save = store::SaveCertificates(io, certificates, seen);
+    if (save.result == store::SaveResult::StoreChanged && certificates.size() > 1) {
         io.Error(StoreChangedText(userIds, "Nothing was imported."));
         return kFailed;
     }
-    std::size_t counts[3] = {}; // by store::ImportOutcome
-    for (const exchange::RegCertificate& certificate : certificates) {
-        store::ImportOutcome outcome = store::ImportOutcome::New;
-        store::SaveResult result = store::SaveCertificate(
-            io, certificate.userId, certificate.userKey, certificate.cookieKey, &outcome, check);
-        if (result != store::SaveResult::Saved) {
-            std::size_t stored = counts[0] + counts[1] + counts[2];
-            io.Error(store::CertificateNotSavedText(certificate.userId, result) +
-                     (stored == 0 ? std::string()
-                                  : "\r\nThe " + std::to_string(stored) +
-                                        " certificates before it were stored."));
-            return kFailed;
-        }
-        ++counts[static_cast<int>(outcome)];
+    if (save.result != store::SaveResult::Saved) {
+        std::size_t stored = save.counts[0] + save.counts[1] + save.counts[2];
+        io.Error(store::CertificateNotSavedText(certificates[save.stopped].userId, save.result) +
+                 (stored == 0 ? std::string()
+                              : "\r\nThe " + std::to_string(stored) +
+                                    " certificates before it were stored."));
+        return kFailed;
     }
     if (sayOne && certificates.size() == 1) {
         io.Out(L"Imported the certificate of " + QuotedId(certificates[0].userId) + L".\r\n");
     } else {
         io.Out("Imported " + std::to_string(certificates.size()) + " certificates: " +
-               std::to_string(counts[0]) + " new, " + std::to_string(counts[1]) + " replaced, " +
-               std::to_string(counts[2]) + " unchanged.\r\n");
+               std::to_string(save.counts[0]) + " new, " + std::to_string(save.counts[1]) +
+               " replaced, " + std::to_string(save.counts[2]) + " unchanged.\r\n");
     }
     return kSucceeded;
 }

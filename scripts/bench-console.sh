@@ -9,8 +9,9 @@
 #   scripts/bench-console.sh --bulk [N...]
 # --bulk times the commands that work on many certificates in one run instead, for each N
 # (default 1000 10000): seeds N certificates through one generated .reg file, then times "backup"
-# (and "backup" of an empty store, which is the S2K's own time and the process's), "restore" of
-# it into an emptied store (which must come back as seeded), "list",
+# (and "backup" of an empty store and its "restore", which are the S2K's own time and the
+# process's), "restore" of it over the same store and into an emptied store (each must leave the
+# store as seeded), "list",
 # "list --format json", "export --all" into an empty folder, "verify --exact" of the files it
 # wrote and "import FOLDER\*.crt" into an empty store, and checks that the store comes back
 # exactly as it was.
@@ -89,17 +90,21 @@ if [ ${#bulk[@]} -gt 0 ]; then
             }
         }' >"$dir/seed.reg"
         backup() { printf 'bench passphrase\n' | wardkeepc backup "$wdir\\$1" --passphrase-stdin --yes; }
+        restore() { printf 'bench passphrase\n' | wardkeepc restore "$wdir\\$1" --passphrase-stdin --yes; }
         empty_store
-        backed_up_empty=$(seconds backup empty.pgp) # the S2K and the process alone
+        # The S2K and the process alone: a backup of an empty store, and its restore.
+        backed_up_empty=$(seconds backup empty.pgp)
+        restored_empty=$(seconds restore empty.pgp)
         wine reg import "$wdir\\seed.reg" /reg:32 >/dev/null 2>&1
         seeded=$(store)
         backed_up=$(seconds backup all-$n.pgp)
+        restored_over=$(seconds restore all-$n.pgp) # over the same store: nothing to write
+        [ "$(store)" = "$seeded" ] || { echo "the store after the restore over it changed" >&2; exit 1; }
         empty_store
-        restore() { printf 'bench passphrase\n' | wardkeepc restore "$wdir\\$1" --passphrase-stdin --yes; }
         restored=$(seconds restore all-$n.pgp)
         [ "$(store)" = "$seeded" ] || { echo "the store after the restore differs from the seeded one" >&2; exit 1; }
-        printf '%6d certificates  backup %6.2f s  restore %6.2f s  (backup of an empty store: %6.2f s)\n' \
-            "$n" "$backed_up" "$restored" "$backed_up_empty"
+        printf '%6d certificates  backup %6.2f s (of an empty store %6.2f s)  restore %6.2f s (over the same store %6.2f s, of an empty backup %6.2f s)\n' \
+            "$n" "$backed_up" "$backed_up_empty" "$restored" "$restored_over" "$restored_empty"
         listed=$(seconds wardkeepc list)
         inventoried=$(seconds wardkeepc list --format json)
         [ "$(wardkeepc list --format json | grep -c '"userId"')" -eq "$n" ] || { echo "list --format json did not list $n certificates" >&2; exit 1; }

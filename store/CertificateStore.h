@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace store {
@@ -137,9 +138,20 @@ class StoreSnapshot {
     // The same; an exception is reported through `reporter` and counts as a change.
     bool StillHolds(fw::IReporter& reporter) const;
 
+    // Whether the snapshot could be taken (else it never matches).
+    bool Taken() const { return m_values != nullptr; }
+
+    // How value `userId` (one of the snapshot's) of `keyPath` compared with `key` when the
+    // snapshot was taken, as CompareStoredKey compares, without reading the store again; Differs
+    // for a snapshot not taken. `exact`, when given, says whether the value was `key` itself as
+    // REG_BINARY, so that writing `key` there again would change nothing.
+    StoredKey Compare(const char* keyPath, const std::string& userId, const KeyBytes& key,
+                      bool* exact = nullptr) const;
+
   private:
     struct Values;
     std::vector<std::string> m_userIds;
+    std::unordered_map<std::string, std::size_t> m_index; // of each user ID in m_userIds
     std::unique_ptr<Values> m_values; // null when the snapshot could not be taken
 };
 

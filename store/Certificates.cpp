@@ -5,6 +5,7 @@
 #include "framework/Text.h"
 #include "keys/KeyDerivation.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace store {
@@ -33,6 +34,15 @@ SaveResult CheckSeen(fw::IReporter& reporter, const StoreSnapshot* seen) {
         return SaveResult::UserKeyRefused;
     }
     return same ? SaveResult::Saved : SaveResult::StoreChanged;
+}
+
+// What storing two keys does, by how the stored ones compare with them.
+ImportOutcome Outcome(StoredKey users, StoredKey cookies) {
+    if (users == StoredKey::Missing && cookies == StoredKey::Missing) {
+        return ImportOutcome::New;
+    }
+    return users == StoredKey::Same && cookies == StoredKey::Same ? ImportOutcome::Unchanged
+                                                                  : ImportOutcome::Replaced;
 }
 
 } // namespace
@@ -74,13 +84,8 @@ std::string ReplaceQuestionText(const std::string& userId) {
 
 ImportOutcome CompareImport(fw::IReporter& reporter, const std::string& userId,
                             const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey) {
-    StoredKey users = CompareStoredKey(reporter, kUsersKey, userId, userKey);
-    StoredKey cookies = CompareStoredKey(reporter, kCookiesKey, userId, cookieKey);
-    if (users == StoredKey::Missing && cookies == StoredKey::Missing) {
-        return ImportOutcome::New;
-    }
-    return users == StoredKey::Same && cookies == StoredKey::Same ? ImportOutcome::Unchanged
-                                                                  : ImportOutcome::Replaced;
+    return Outcome(CompareStoredKey(reporter, kUsersKey, userId, userKey),
+                   CompareStoredKey(reporter, kCookiesKey, userId, cookieKey));
 }
 
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
@@ -101,6 +106,66 @@ SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
         *outcome = before;
     }
     return result;
+}
+
+bool ImportReplacesCookieKey(const StoreSnapshot& seen, const std::string& userId,
+                             const keys::KeyBytes& cookieKey) {
+    return seen.Compare(kCookiesKey, userId, cookieKey) == StoredKey::Differs;
+}
+
+ImportOutcome CompareImport(const StoreSnapshot& seen, const std::string& userId,
+                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
+                            bool* exact) {
+    bool exactUsers = false;
+    bool exactCookies = false;
+    StoredKey users = seen.Compare(kUsersKey, userId, userKey, &exactUsers);
+    StoredKey cookies = seen.Compare(kCookiesKey, userId, cookieKey, &exactCookies);
+    if (exact != nullptr) {
+        *exact = exactUsers && exactCookies;
+    }
+    return Outcome(users, cookies);
+}
+
+BulkSave SaveCertificates(fw::IReporter& reporter,
+                          const std::vector<exchange::RegCertificate>& certificates,
+                          const StoreSnapshot& seen) {
+    BulkSave save;
+    std::vector<ImportOutcome> outcomes;
+    std::vector<bool> writes;
+    outcomes.reserve(certificates.size());
+    for (const exchange::RegCertificate& certificate : certificates) {
+        bool exact = false;
+        outcomes.push_back(CompareImport(seen, certificate.userId, certificate.userKey,
+                                         certificate.cookieKey, &exact));
+        writes.push_back(!exact);
+    }
+    // Every write changes what the snapshot saw: the store is checked once, before the first.
+    bool writing = std::find(writes.begin(), writes.end(), true) != writes.end();
+    if (writing || !seen.Taken()) {
+        if (SaveResult unseen = CheckSeen(reporter, &seen); unseen != SaveResult::Saved) {
+            save.result = unseen;
+            return save;
+        }
+    }
+    for (std::size_t i = 0; i < certificates.size(); ++i) {
+        const exchange::RegCertificate& certificate = certificates[i];
+        if (writes[i]) {
+            save.result = SaveKeys(reporter, certificate.userId, certificate.userKey,
+                                   [&] { return certificate.cookieKey; });
+            if (save.result != SaveResult::Saved) {
+                save.stopped = i;
+                return save;
+            }
+            if (outcomes[i] != ImportOutcome::Unchanged) {
+                Audit(reporter,
+                      outcomes[i] == ImportOutcome::New ? AuditEvent::CertificateImported
+                                                        : AuditEvent::CertificateImportReplaced,
+                      certificate.userId);
+            }
+        }
+        ++save.counts[static_cast<int>(outcomes[i])];
+    }
+    return save;
 }
 
 std::string CertificateNotSavedText(const std::string& userId, SaveResult result) {

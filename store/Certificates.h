@@ -5,11 +5,13 @@
 #pragma once
 
 #include "CertificateStore.h"
+#include "exchange/RegFile.h"
 #include "framework/Reporter.h"
 #include "keys/KeyBytes.h"
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace store {
 
@@ -62,6 +64,29 @@ ImportOutcome CompareImport(fw::IReporter& reporter, const std::string& userId,
 SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
                            ImportOutcome* outcome = nullptr, const StoreSnapshot* seen = nullptr);
+
+// The same two, as `seen` (a snapshot of `userId`) saw the store: no reading.
+bool ImportReplacesCookieKey(const StoreSnapshot& seen, const std::string& userId,
+                             const keys::KeyBytes& cookieKey);
+ImportOutcome CompareImport(const StoreSnapshot& seen, const std::string& userId,
+                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
+                            bool* exact = nullptr);
+
+// How storing many certificates went.
+struct BulkSave {
+    SaveResult result = SaveResult::Saved;
+    std::size_t counts[3] = {}; // of the certificates stored, by ImportOutcome
+    std::size_t stopped = 0;    // when not Saved: the certificate it stopped at
+};
+// Stores imported certificates as SaveCertificate does, in their order, on what `seen` (a
+// snapshot of all their user IDs) saw: that is what each one does, and the store is read again
+// once, before the first write, to write nothing if another program changed it meanwhile
+// (StoreChanged). A certificate that the store holds exactly is not written again; when none
+// needs writing, nothing is read again. The registry has no lock: a change by another program
+// during the writes is not seen. The user IDs must differ in more than letter case.
+BulkSave SaveCertificates(fw::IReporter& reporter,
+                          const std::vector<exchange::RegCertificate>& certificates,
+                          const StoreSnapshot& seen);
 
 // What the user is told when SaveNewCertificate or SaveCertificate did not return Saved.
 std::string CertificateNotSavedText(const std::string& userId, SaveResult result);

@@ -9,38 +9,21 @@
 namespace store {
 namespace {
 
-// The longest value name the registry holds, in characters.
-constexpr DWORD kMaxValueNameChars = 16383;
-
 struct NamedValue {
     std::wstring name;
     InventoryValue value;
 };
 
-// The values of `keyPath` in enumeration order; false when the key exists but cannot be read
-// whole.
-bool ReadValues(const char* keyPath, std::vector<NamedValue>& values) {
+// The values of `keyPath` in enumeration order, with their data when `withData`; false when the
+// key exists but cannot be read whole.
+bool ForEachValue(const char* keyPath, bool withData,
+                  const std::function<void(const fw::RegistryValue&)>& visit) {
     fw::UniqueHKey key =
         fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, KEY_QUERY_VALUE | KEY_WOW64_32KEY);
     if (!key) {
         return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     }
-    std::wstring name(kMaxValueNameChars + 1, L'\0');
-    for (DWORD index = 0;; ++index) {
-        DWORD nameLength = kMaxValueNameChars + 1;
-        DWORD type = REG_NONE;
-        DWORD bytes = 0;
-        // No data buffer: the size alone, never the key.
-        LONG status = ::RegEnumValueW(key.Get(), index, &name[0], &nameLength, nullptr, &type,
-                                      nullptr, &bytes);
-        if (status == ERROR_NO_MORE_ITEMS) {
-            return true;
-        }
-        if (status != ERROR_SUCCESS) {
-            return false;
-        }
-        values.push_back({name.substr(0, nameLength), {type, bytes}});
-    }
+    return fw::ForEachRegistryValue(key.Get(), withData, visit);
 }
 
 bool HasControlCharacters(const std::wstring& name) {
@@ -55,36 +38,12 @@ bool HasControlCharacters(const std::wstring& name) {
 } // namespace
 
 bool ReadBinaryValues(const char* keyPath, std::vector<exchange::RegValue16>& values) {
-    fw::UniqueHKey key =
-        fw::OpenRegistryKey(HKEY_LOCAL_MACHINE, keyPath, KEY_QUERY_VALUE | KEY_WOW64_32KEY);
-    if (!key) {
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    }
-    DWORD largest = 0;
-    if (::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                           nullptr, &largest, nullptr, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    std::wstring name(kMaxValueNameChars + 1, L'\0');
-    fw::Secret data;
-    data.Resize(largest);
-    for (DWORD index = 0;; ++index) {
-        DWORD nameLength = kMaxValueNameChars + 1;
-        DWORD type = REG_NONE;
-        DWORD size = largest;
-        LONG status = ::RegEnumValueW(key.Get(), index, &name[0], &nameLength, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(data.Buffer()), &size);
-        if (status == ERROR_NO_MORE_ITEMS) {
-            return true;
+    return ForEachValue(keyPath, true, [&](const fw::RegistryValue& value) {
+        if (value.type == REG_BINARY) {
+            values.push_back(
+                {std::u16string(value.name.begin(), value.name.end()), fw::Secret(value.data)});
         }
-        if (status != ERROR_SUCCESS) {
-            return false; // changed meanwhile (a larger value), or unreadable
-        }
-        if (type == REG_BINARY) {
-            values.push_back({std::u16string(name.begin(), name.begin() + nameLength),
-                              fw::Secret(data.Get().substr(0, size))});
-        }
-    }
+    });
 }
 
 std::vector<const char*> InventoryEntry::Problems() const {
@@ -117,8 +76,14 @@ std::vector<InventoryEntry> TakeInventory(fw::IReporter& reporter, bool& complet
     reporter.Guarded([&] {
         std::vector<NamedValue> users;
         std::vector<NamedValue> cookies;
-        bool read = ReadValues(kUsersKey, users);
-        read = ReadValues(kCookiesKey, cookies) && read;
+        // No data: the sizes alone, never a key.
+        auto into = [](std::vector<NamedValue>& values) {
+            return [&values](const fw::RegistryValue& value) {
+                values.push_back({std::wstring(value.name), {value.type, value.bytes}});
+            };
+        };
+        bool read = ForEachValue(kUsersKey, false, into(users));
+        read = ForEachValue(kCookiesKey, false, into(cookies)) && read;
         std::map<std::wstring, std::size_t> cookieOf; // folded name: index in `cookies`
         for (std::size_t i = 0; i < cookies.size(); ++i) {
             cookieOf.emplace(fw::Capitals(cookies[i].name), i);

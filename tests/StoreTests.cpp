@@ -352,21 +352,35 @@ struct SnapshotCase : NamedCase {
     bool written;
 };
 
-class SnapshotTest : public StoreTest, public testing::WithParamInterface<SnapshotCase> {};
+// How the snapshot is taken and used: a small store is read by enumerating it, one with more
+// values than the command asks about by name; one certificate is stored alone or as a bulk.
+enum class SnapshotUse { Single, Bulk, BulkInALargerStore };
+
+class SnapshotTest : public StoreTest,
+                     public testing::WithParamInterface<std::tuple<SnapshotCase, SnapshotUse>> {};
 
 // Keys are written only over what the user was shown: any change by another program between the
 // question and the write, of either value, its type, or a certificate appearing, writes nothing.
 TEST_P(SnapshotTest, AChangeSinceTheQuestionWritesNothing) {
+    const auto& [change, use] = GetParam();
     SetBinary(kUsersPath, "alice", "old user");
     SetBinary(kCookiesPath, "alice", "old cookie");
+    for (int i = 0; use == SnapshotUse::BulkInALargerStore && i < 3; ++i) {
+        SetBinary(kUsersPath, "other" + std::to_string(i), "user");
+        SetBinary(kCookiesPath, "other" + std::to_string(i), "cookie");
+    }
     store::StoreSnapshot seen(dialog, {"alice", "bob"});
-    GetParam().meanwhile();
+    change.meanwhile();
     std::vector<RegistryValue> users = EnumerateValues(kUsersPath);
     std::vector<RegistryValue> cookies = EnumerateValues(kCookiesPath);
-    EXPECT_EQ(GetParam().written, seen.StillHolds(dialog));
-    store::SaveResult result = store::SaveCertificate(dialog, "bob", store::KeyBytes("A"),
-                                                      store::KeyBytes("B"), nullptr, &seen);
-    if (GetParam().written) {
+    EXPECT_EQ(change.written, seen.StillHolds(dialog));
+    const std::vector<exchange::RegCertificate> bob = {
+        {"bob", store::KeyBytes("A"), store::KeyBytes("B")}};
+    store::SaveResult result = use == SnapshotUse::Single
+                                   ? store::SaveCertificate(dialog, "bob", bob[0].userKey,
+                                                            bob[0].cookieKey, nullptr, &seen)
+                                   : store::SaveCertificates(dialog, bob, seen).result;
+    if (change.written) {
         EXPECT_EQ(store::SaveResult::Saved, result);
         EXPECT_TRUE(HasValue(kUsersPath, "bob"));
         return;
@@ -379,16 +393,66 @@ TEST_P(SnapshotTest, AChangeSinceTheQuestionWritesNothing) {
               store::CertificateNotSavedText("bob", result).find("another program changed"));
 }
 
+std::string
+SnapshotCaseName(const testing::TestParamInfo<std::tuple<SnapshotCase, SnapshotUse>>& info) {
+    static const char* const kUses[] = {"Single", "Bulk", "BulkInALargerStore"};
+    return std::string(std::get<0>(info.param).name) +
+           kUses[static_cast<int>(std::get<1>(info.param))];
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Store, SnapshotTest,
-    testing::Values(
-        SnapshotCase{{"Unchanged"}, [] {}, true},
-        SnapshotCase{{"CookieKeyReplaced"}, [] { SetBinary(kCookiesPath, "alice", "new"); }, false},
-        SnapshotCase{{"UserKeyRewrittenAlike"},
-                     [] { SetValue(kUsersPath, "alice", REG_SZ, "old user"); },
-                     false},
-        SnapshotCase{{"Deleted"}, [] { DeleteValue(kUsersPath, "alice"); }, false},
-        SnapshotCase{{"AppearedInOtherCase"}, [] { SetBinary(kCookiesPath, "BOB", "x"); }, false}),
-    CaseName<SnapshotCase>);
+    testing::Combine(
+        testing::Values(SnapshotCase{{"Unchanged"}, [] {}, true},
+                        SnapshotCase{{"CookieKeyReplaced"},
+                                     [] { SetBinary(kCookiesPath, "alice", "new"); },
+                                     false},
+                        SnapshotCase{{"UserKeyRewrittenAlike"},
+                                     [] { SetValue(kUsersPath, "alice", REG_SZ, "old user"); },
+                                     false},
+                        SnapshotCase{{"Deleted"}, [] { DeleteValue(kUsersPath, "alice"); }, false},
+                        SnapshotCase{{"AppearedInOtherCase"},
+                                     [] { SetBinary(kCookiesPath, "BOB", "x"); },
+                                     false}),
+        testing::Values(SnapshotUse::Single, SnapshotUse::Bulk, SnapshotUse::BulkInALargerStore)),
+    SnapshotCaseName);
+
+// A bulk import does what its snapshot showed: a certificate held exactly is left alone, one held
+// alike (the same key up to a zero byte) is written again as it is, and only new and replaced
+// certificates leave events. Names match whatever their letter case.
+TEST_F(StoreTest, ABulkImportCountsWhatTheSnapshotShowedAndWritesOnlyWhatDiffers) {
+    SetBinary(kUsersPath, "Same", "user");
+    SetBinary(kCookiesPath, "SAME", "cookie");
+    SetBinary(kUsersPath, "alike", std::string("user\0old", 8));
+    SetBinary(kCookiesPath, "alike", "cookie");
+    SetBinary(kUsersPath, "other", "user");
+    SetBinary(kCookiesPath, "other", "another cookie");
+    const std::vector<exchange::RegCertificate> certificates = {
+        {"same", store::KeyBytes("user"), store::KeyBytes("cookie")},
+        {"alike", store::KeyBytes("user"), store::KeyBytes("cookie")},
+        {"other", store::KeyBytes("user"), store::KeyBytes("cookie")},
+        {"new", store::KeyBytes("user"), store::KeyBytes("cookie")},
+    };
+    store::StoreSnapshot seen(dialog, {"same", "alike", "other", "new"});
+    EXPECT_TRUE(store::ImportReplacesCookieKey(seen, "other", store::KeyBytes("cookie")));
+    EXPECT_FALSE(store::ImportReplacesCookieKey(seen, "same", store::KeyBytes("cookie")));
+    store::BulkSave save = store::SaveCertificates(dialog, certificates, seen);
+    ASSERT_EQ(store::SaveResult::Saved, save.result);
+    EXPECT_EQ(1u, save.counts[static_cast<int>(store::ImportOutcome::New)]);
+    EXPECT_EQ(1u, save.counts[static_cast<int>(store::ImportOutcome::Replaced)]);
+    EXPECT_EQ(2u, save.counts[static_cast<int>(store::ImportOutcome::Unchanged)]);
+    RegistryValue value;
+    ASSERT_TRUE(GetValue(kUsersPath, "alike", value));
+    EXPECT_EQ("user", value.data);
+    ASSERT_TRUE(GetValue(kCookiesPath, "other", value));
+    EXPECT_EQ("cookie", value.data);
+    std::vector<std::string> names;
+    for (const RegistryValue& user : EnumerateValues(kUsersPath)) {
+        names.push_back(user.name);
+    }
+    EXPECT_EQ((std::vector<std::string>{"alike", "new", "other", "Same"}), names)
+        << "the name held exactly keeps its spelling";
+    EXPECT_EQ(2u, Events().events.size());
+}
 
 } // namespace
