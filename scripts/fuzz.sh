@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Fuzzes the certificate file reader (reader, the default), the registry file writer (reg) or the
-# OpenPGP message reader (pgp) for SECONDS (default 300) in build-native/, under the sanitizers,
-# on a corpus that grows from run to run (build-native/fuzz/long-corpus, seeded from fuzz/corpus;
-# for reg, long-corpus-reg from fuzz/corpus-reg; for pgp, long-corpus-pgp from fuzz/corpus-pgp).
-# Prints the executions and the findings, which land in build-native/fuzz/findings/ (for reg,
-# findings-reg/; for pgp, findings-pgp/). Further arguments go to libFuzzer (-runs=10000000, say).
-#     scripts/fuzz.sh [SECONDS] [reader|reg|pgp] [LIBFUZZER-OPTION...]
+# Fuzzes the certificate file reader (reader, the default), the registry file writer (reg), the
+# backup's registry file reader (regread) or the OpenPGP message reader (pgp) for SECONDS
+# (default 300) in build-native/, under the sanitizers, on a corpus that grows from run to run
+# (build-native/fuzz/long-corpus, seeded from fuzz/corpus; for the others long-corpus-NAME, seeded
+# from fuzz/corpus-NAME). Prints the executions and the findings, which land in
+# build-native/fuzz/findings/ (for the others, findings-NAME/). Further arguments go to libFuzzer
+# (-runs=10000000, say).
+#     scripts/fuzz.sh [SECONDS] [reader|reg|regread|pgp] [LIBFUZZER-OPTION...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
@@ -13,9 +14,10 @@ target=${2:-reader}
 case $target in
 reader) fuzzer=certificate_file_fuzzer seeds=fuzz/corpus suffix= ;;
 reg) fuzzer=reg_file_fuzzer seeds=fuzz/corpus-reg suffix=-reg ;;
+regread) fuzzer=reg_file_reader_fuzzer seeds=fuzz/corpus-regread suffix=-regread ;;
 pgp) fuzzer=openpgp_fuzzer seeds=fuzz/corpus-pgp suffix=-pgp ;;
 *)
-    echo "usage: scripts/fuzz.sh [SECONDS] [reader|reg|pgp] [LIBFUZZER-OPTION...]" >&2
+    echo "usage: scripts/fuzz.sh [SECONDS] [reader|reg|regread|pgp] [LIBFUZZER-OPTION...]" >&2
     exit 2
     ;;
 esac
