@@ -119,7 +119,10 @@ int StoreAll(const Invocation& invocation, ConsoleIo& io,
         }
     }
     if (replacing.size() == 1) {
-        int answer = Confirm(invocation, io, ReplaceQuestion(replacing[0]), nothing);
+        // Said when nobody can be asked: among many certificates, which one would be lost.
+        int answer = Confirm(invocation, io, ReplaceQuestion(replacing[0]),
+                             L"Nothing was imported (it would replace the certificate of " +
+                                 QuotedId(replacing[0]) + L").");
         if (answer != kSucceeded) {
             return answer;
         }

@@ -637,7 +637,9 @@ TEST_F(ConsoleTest, NewAndImportAskBeforeReplacingAndYesAnswersForScripts) {
                                         "\nCookieKey = " + Hex("cookie of alice", 16));
     Outcome declined = Run({"import", File("old.crt")});
     EXPECT_EQ(1u, declined.exitCode);
-    EXPECT_NE(std::string::npos, declined.err.find("Nothing was imported. Confirm with --yes."))
+    EXPECT_NE(std::string::npos,
+              declined.err.find("Nothing was imported (it would replace the certificate of "
+                                "\"alice\"). Confirm with --yes."))
         << declined.err;
     EXPECT_TRUE(ReadValue(kCookiesKey, "alice", cookie));
     EXPECT_NE("cookie of alice", cookie);

@@ -4,7 +4,8 @@
 # same store, for user IDs that need care (a quote, a backslash, a Greek letter the ANSI code page
 # lacks, the unnamed value) and keys of every length a store holds (none, 16 bytes, 127 bytes).
 # Then what a backup refuses: a file that exists (without --yes), an empty passphrase. And restore:
-# Wardkeep's backup and gpg's message of it restore the same store into an empty one; a name the
+# Wardkeep's backup and gpg's message of it restore the same store into an empty one, and over
+# itself (nothing written) or another CookieKey (asked first); a name the
 # code page lacks, a wrong passphrase, compression, a flipped byte, a cut and another hive are
 # refused with nothing stored.
 #   backup-gpg.sh RUNNER CONSOLE WORK-FOLDER
@@ -120,6 +121,28 @@ grep -q 'Imported 3 certificates: 3 new, 0 replaced, 0 unchanged.' "$work/out.tx
     fail "restore said [$(cat "$work/out.txt")]"
 [ "$(snapshot)" = "$latin" ] || fail "the restored store differs from the one backed up"
 [ ! -s "$work/err.txt" ] || fail "restore wrote to standard error: $(cat "$work/err.txt")"
+
+# Over the store it came from, a restore writes nothing; over another CookieKey it asks first,
+# and with no console to ask on it stores nothing without --yes.
+restore "$passphrase\n" "$(win "$work/latin.pgp")" --passphrase-stdin ||
+    fail "restore over the same store: $(cat "$work/err.txt")"
+grep -q 'Imported 3 certificates: 0 new, 0 replaced, 3 unchanged.' "$work/out.txt" ||
+    fail "restore over the same store said [$(cat "$work/out.txt")]"
+wine_ reg add 'HKLM\SOFTWARE\Lockwell\Cookies_lkw_20' /v alice /t REG_BINARY /d 0102 /f \
+    /reg:32 >/dev/null 2>&1 || fail "changing a CookieKey"
+changed=$(snapshot)
+if restore "$passphrase\n" "$(win "$work/latin.pgp")" --passphrase-stdin; then
+    fail "restore replaced a CookieKey without being asked"
+fi
+grep -qF 'Nothing was imported (it would replace the certificate of "alice"). Confirm with --yes.' \
+    "$work/err.txt" ||
+    fail "the refused restore said [$(cat "$work/err.txt")]"
+[ "$(snapshot)" = "$changed" ] || fail "a refused restore changed the store"
+restore "$passphrase\n" "$(win "$work/latin.pgp")" --passphrase-stdin --yes ||
+    fail "restore --yes: $(cat "$work/err.txt")"
+grep -q 'Imported 3 certificates: 0 new, 1 replaced, 2 unchanged.' "$work/out.txt" ||
+    fail "restore --yes said [$(cat "$work/out.txt")]"
+[ "$(snapshot)" = "$latin" ] || fail "restore --yes did not bring back the store backed up"
 
 # A message that gpg made restores; what a restore must refuse is refused with nothing stored.
 gpg --passphrase-file "$work/passphrase" -o "$work/latin.reg" --decrypt "$work/latin.pgp" \
