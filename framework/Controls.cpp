@@ -4,16 +4,6 @@
 
 namespace fw {
 
-std::string CWnd::GetWindowText() const {
-    return GetWindowText(::GetWindowTextLengthA(m_hWnd));
-}
-
-std::string CWnd::GetWindowText(int maxChars) const {
-    std::vector<char> text(static_cast<std::size_t>(maxChars) + 1, '\0');
-    int length = ::GetWindowTextA(m_hWnd, text.data(), maxChars + 1);
-    return std::string(text.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
-}
-
 namespace {
 
 // Fills `text` (a std::wstring or a WideSecret, through `resize`) with the window's whole text.

@@ -14,10 +14,6 @@ class CWnd {
     HWND GetSafeHwnd() const { return m_hWnd; }
     void Attach(HWND window) { m_hWnd = window; }
 
-    // The whole text of the window.
-    std::string GetWindowText() const;
-    // At most `maxChars` characters of the window's text.
-    std::string GetWindowText(int maxChars) const;
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
     // The whole text as UTF-16, as typed.
     std::wstring GetUnicodeText() const;

@@ -24,8 +24,6 @@ class CWardkeepDlg : public fw::CMappedDialog<CWardkeepDlg> {
     // stay where their certificates are still listed; a list that shows the store already is
     // left alone.
     void RefreshCertificateList();
-    // The whole text of the User ID field: the certificate's name as shown (fw::ShownName).
-    std::string GetUserIdText() const { return m_userId.GetWindowText(); }
     // The certificate that the field shows, which the commands act on (the unnamed value while
     // nothing was selected yet).
     const store::ListedUserId& Target() const { return m_target; }
