@@ -219,11 +219,6 @@ StoredKey CompareStoredKey(fw::IReporter& reporter, const char* keyPath, const s
     return result;
 }
 
-bool StoredKeyDiffers(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
-                      const KeyBytes& key) {
-    return CompareStoredKey(reporter, keyPath, userId, key) == StoredKey::Differs;
-}
-
 void DeleteCertificate(fw::IReporter& reporter, const std::string& userId) {
     bool deletedUserKey = DeleteValue(kUsersKeyUpper, userId);
     if (DeleteValue(kCookiesKeyUpper, userId) || deletedUserKey) {

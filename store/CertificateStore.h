@@ -82,14 +82,10 @@ std::optional<KeyBytes> ReadKeyQuiet(fw::IReporter& reporter, const char* keyPat
 // what a delete removes. An exception is reported through `reporter` and gives `onException`.
 bool HasCertificate(fw::IReporter& reporter, const std::string& userId, bool onException = false);
 
-// Whether value `userId` of `keyPath` holds data other than `key` (compared up to its first zero
-// byte, whatever its type or length): what storing `key` there would lose. False when there is no
-// such value. A value that cannot be read, or an exception (reported through `reporter`), counts
+// How value `userId` of `keyPath` compares with `key`: Differs when it holds data other than `key`
+// (compared up to its first zero byte, whatever its type or length), which storing `key` there
+// would lose. A value that cannot be read, or an exception (reported through `reporter`), counts
 // as differing.
-bool StoredKeyDiffers(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
-                      const KeyBytes& key);
-
-// How value `userId` of `keyPath` compares with `key`, as StoredKeyDiffers compares.
 enum class StoredKey { Missing, Same, Differs };
 StoredKey CompareStoredKey(fw::IReporter& reporter, const char* keyPath, const std::string& userId,
                            const KeyBytes& key);
@@ -123,6 +119,8 @@ std::vector<std::string> ListUserIds(fw::IReporter& reporter);
 // type and data, or their absence), as a command saw it when it asked its question or decided
 // that none was needed. The registry has no lock: before it writes, the command checks that the
 // store still holds what it saw, and writes nothing if another program changed it meanwhile.
+// It asks for each value by name, or, when the store holds at most twice as many values as there
+// are user IDs (a bulk command), enumerates both keys once: fewer trips to the registry.
 class StoreSnapshot {
   public:
     // Reads the values of `userIds` now. An exception is reported through `reporter`; a snapshot

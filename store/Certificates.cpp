@@ -5,7 +5,6 @@
 #include "framework/Text.h"
 #include "keys/KeyDerivation.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace store {
@@ -69,11 +68,6 @@ bool NewCertificateReplaces(fw::IReporter& reporter, const std::string& userId) 
     return HasCertificate(reporter, userId, true);
 }
 
-bool ImportReplacesCookieKey(fw::IReporter& reporter, const std::string& userId,
-                             const keys::KeyBytes& cookieKey) {
-    return StoredKeyDiffers(reporter, kCookiesKey, userId, cookieKey);
-}
-
 const char kReplaceQuestionCaption[] = "Replace Certificate";
 
 std::string ReplaceQuestionText(const std::string& userId) {
@@ -132,15 +126,16 @@ BulkSave SaveCertificates(fw::IReporter& reporter,
     BulkSave save;
     std::vector<ImportOutcome> outcomes;
     std::vector<bool> writes;
+    bool writing = false;
     outcomes.reserve(certificates.size());
     for (const exchange::RegCertificate& certificate : certificates) {
         bool exact = false;
         outcomes.push_back(CompareImport(seen, certificate.userId, certificate.userKey,
                                          certificate.cookieKey, &exact));
         writes.push_back(!exact);
+        writing = writing || !exact;
     }
     // Every write changes what the snapshot saw: the store is checked once, before the first.
-    bool writing = std::find(writes.begin(), writes.end(), true) != writes.end();
     if (writing || !seen.Taken()) {
         if (SaveResult unseen = CheckSeen(reporter, &seen); unseen != SaveResult::Saved) {
             save.result = unseen;

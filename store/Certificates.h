@@ -38,12 +38,6 @@ SaveResult SaveNewCertificate(fw::IReporter& reporter, const std::string& userId
 // exception is reported through `reporter` and counts as replacing.
 bool NewCertificateReplaces(fw::IReporter& reporter, const std::string& userId);
 
-// Whether storing an imported certificate would lose a CookieKey: the store holds one under
-// `userId` that is not `cookieKey`. Importing the same certificate again (after its password
-// changed on another machine, say) loses nothing.
-bool ImportReplacesCookieKey(fw::IReporter& reporter, const std::string& userId,
-                             const keys::KeyBytes& cookieKey);
-
 // The question asked before a certificate is replaced, in the window program.
 std::string ReplaceQuestionText(const std::string& userId);
 // Its caption.
@@ -65,9 +59,13 @@ SaveResult SaveCertificate(fw::IReporter& reporter, const std::string& userId,
                            const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
                            ImportOutcome* outcome = nullptr, const StoreSnapshot* seen = nullptr);
 
-// The same two, as `seen` (a snapshot of `userId`) saw the store: no reading.
+// Whether storing an imported certificate would lose a CookieKey: `seen` (a snapshot of
+// `userId`) saw one under `userId` that is not `cookieKey`. Importing the same certificate again
+// (after its password changed on another machine, say) loses nothing.
 bool ImportReplacesCookieKey(const StoreSnapshot& seen, const std::string& userId,
                              const keys::KeyBytes& cookieKey);
+// CompareImport as `seen` saw the store, without reading it; `exact` says whether it held both
+// keys as they are (REG_BINARY, byte for byte), so that storing them would change nothing.
 ImportOutcome CompareImport(const StoreSnapshot& seen, const std::string& userId,
                             const keys::KeyBytes& userKey, const keys::KeyBytes& cookieKey,
                             bool* exact = nullptr);

@@ -97,7 +97,7 @@ void CWardkeepDlg::ImportCertificate() {
     const exchange::CertificateFileContent& content = reading.content;
     // What the question is about; the keys are written only over what it showed.
     store::StoreSnapshot seen(*this, {content.userId});
-    if (store::ImportReplacesCookieKey(*this, content.userId, content.cookieKey) &&
+    if (store::ImportReplacesCookieKey(seen, content.userId, content.cookieKey) &&
         !AskToReplace(m_hWnd, content.userId)) {
         return;
     }
