@@ -234,32 +234,22 @@ std::vector<ListedUserId> ListCertificates(fw::IReporter& reporter) {
     std::vector<ListedUserId> listed;
     reporter.Guarded([&] {
         StoreKey key = OpenKey(kUsersKeyUpper);
-        DWORD count = 0;
-        if (!key ||
-            ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        if (!key) {
             return;
         }
-        for (DWORD index = 0; index < count; ++index) {
-            // The names as the registry holds them: the ANSI functions would convert them by best
-            // fit, listing a name of other characters as a look-alike.
-            wchar_t name[kMaxListedUserIdChars + 1];
-            DWORD nameLength = kMaxListedUserIdChars + 1;
-            BYTE data[kListedDataBytes];
-            DWORD dataLength = sizeof data;
-            DWORD type = REG_NONE;
-            // A value that does not fit (name or data too long) is skipped, so that it cannot
-            // hide the certificates enumerated after it.
-            if (::RegEnumValueW(key.Get(), index, name, &nameLength, nullptr, &type, data,
-                                &dataLength) == ERROR_SUCCESS &&
-                type == REG_BINARY) {
+        // The names as the registry holds them: the ANSI functions would convert them by best
+        // fit, listing a name of other characters as a look-alike. A value that does not fit
+        // (name or data too long) is skipped, so that it cannot hide the certificates after it;
+        // no key is read to list it.
+        fw::ForEachRegistryValue(key.Get(), false, [&](const fw::RegistryValue& value) {
+            if (value.type == REG_BINARY && value.bytes <= kListedDataBytes &&
+                value.name.size() <= static_cast<std::size_t>(kMaxListedUserIdChars)) {
                 ListedUserId entry;
-                entry.name.assign(name, nameLength);
+                entry.name.assign(value.name);
                 entry.exact = fw::ToAnsi(entry.name, entry.userId);
                 listed.push_back(std::move(entry));
             }
-            fw::WipeMemory(data, sizeof data);
-        }
+        });
     });
     return listed;
 }
